@@ -1,0 +1,4 @@
+set(TORVANE_MINGW_TRIPLE x86_64-w64-mingw32)
+set(TORVANE_MINGW_ARCH x64)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,0 +1,4 @@
+set(TORVANE_MINGW_TRIPLE i686-w64-mingw32)
+set(TORVANE_MINGW_ARCH x86)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,0 +1,39 @@
+#include "config/config.h"
+
+#include "config/host_directory.h"
+#include "platform/profile.h"
+
+namespace torvane::config {
+namespace {
+
+std::string PathOf(const char* file) { return HostDirectory() + file; }
+
+std::int32_t ReadInt(const char* file, const char* key) {
+  return platform::ProfileInt(kSection, key, 0, PathOf(file));
+}
+
+std::string ReadText(const std::string& path, const char* key, const char* fallback) {
+  return platform::ProfileString(kSection, key, fallback, kTextLimit, path);
+}
+
+}  // namespace
+
+std::int32_t ReadUfileAudit() { return ReadInt(kPolicyFile, "UfileAudit"); }
+std::int32_t ReadGenericUDisk() { return ReadInt(kPolicyFile, "GenericUDisk"); }
+std::int32_t ReadGeneral() { return ReadInt(kIdentityFile, "General"); }
+
+std::string ReadUser() { return ReadText(PathOf(kPolicyFile), "User", ""); }
+
+UnitAndField ReadUnitAndFieldId() {
+  const std::string path = PathOf(kIdentityFile);
+  UnitAndField ids;
+  ids.unit = ReadText(path, "UNITID", "");
+  ids.field = ReadText(path, "FIELDID", "");
+  return ids;
+}
+
+std::string ReadUid() { return ReadText(PathOf(kIdentityFile), "UID", ""); }
+std::string ReadReg() { return ReadText(PathOf(kRegistrationFile), "reg", "0"); }
+std::string ReadWebAddress() { return ReadText(PathOf(kRegistrationFile), "WebAddress", ""); }
+
+}  // namespace torvane::config

@@ -1,0 +1,19 @@
+#include "platform/host_dir.h"
+
+#include <unistd.h>
+
+#include <array>
+
+namespace torvane::platform {
+
+std::string ExecutableDirectory() {
+  std::array<char, 4096> buf{};
+  const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
+  if (n <= 0 || static_cast<std::size_t>(n) >= buf.size()) return {};
+  const std::string path(buf.data(), static_cast<std::size_t>(n));
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {};
+  return path.substr(0, slash + 1);
+}
+
+}  // namespace torvane::platform

@@ -1,0 +1,48 @@
+// The POSIX profile lookup's own rules; its agreement with the Windows
+// functions is checked separately by the parity run under Wine.
+#ifndef _WIN32
+#include <gtest/gtest.h>
+
+#include "platform/posix/profile_ini.h"
+
+namespace torvane::platform::ini {
+namespace {
+
+TEST(ProfileIni, GbkTrailBytesAreNotSyntax) {
+  // 0x5d (']') and 0x5b ('[') occur as trail bytes of GBK characters.
+  const std::string file = "[\x81\x5d\x81\x5b]\n\x81\x5b=v\n";
+  EXPECT_EQ(FindValue(file, "\x81\x5d\x81\x5b", "\x81\x5b"), "v");
+  // The closing bracket is the last whole ']' of the line.
+  EXPECT_EQ(FindValue("[a]b]\nk=1\n", "a]b", "k"), "1");
+  EXPECT_EQ(FindValue("[a\x81]\nk=1\n", "a\x81]", "k"), std::nullopt);
+}
+
+TEST(ProfileIni, OnlyTheFirstSectionOfANameIsSearched) {
+  EXPECT_EQ(FindValue("[s]\na=1\n[S]\nb=2\n", "s", "b"), std::nullopt);
+  EXPECT_EQ(FindValue("[s]\na=1\na=2\n", "S", "A"), "1");
+  EXPECT_EQ(FindValue("a=0\n[s]\n", "", "a"), "0");
+}
+
+TEST(ProfileIni, CopyEntryCutsOnACharacterBoundary) {
+  EXPECT_EQ(CopyEntry("ab\xd5\xc5", 4, true), "ab");  // 3 bytes fit, the pair does not
+  EXPECT_EQ(CopyEntry("ab\xd5\xc5", 5, true), "ab\xd5\xc5");
+  EXPECT_EQ(CopyEntry("\"abc\"", 259, true), "abc");
+  EXPECT_EQ(CopyEntry("'abc\"", 259, true), "'abc\"");
+  EXPECT_EQ(CopyEntry("\"abc\"", 259, false), "\"abc\"");
+  EXPECT_EQ(CopyEntry("anything", 0, true), "");
+}
+
+TEST(ProfileIni, IntegerReading) {
+  EXPECT_EQ(ParseProfileInt("0x10"), 16);
+  EXPECT_EQ(ParseProfileInt(" 12abc"), 12);
+  EXPECT_EQ(ParseProfileInt("-5"), -5);
+  EXPECT_EQ(ParseProfileInt("+3"), 3);
+  EXPECT_EQ(ParseProfileInt("99999999999"), static_cast<int>(99999999999ULL & 0xffffffffu));
+  EXPECT_EQ(ParseProfileInt("0b101"), 5);
+  EXPECT_EQ(ParseProfileInt("0X10"), 0);
+  EXPECT_EQ(ParseProfileInt("abc"), 0);
+}
+
+}  // namespace
+}  // namespace torvane::platform::ini
+#endif

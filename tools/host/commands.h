@@ -1,0 +1,13 @@
+#pragma once
+// The reference host's subcommands. Each takes the words after its name and
+// returns the process exit code.
+#include <string>
+#include <vector>
+
+namespace torvane::host {
+
+using Args = std::vector<std::string>;
+
+int RunConfig(const Args& args);
+
+}  // namespace torvane::host

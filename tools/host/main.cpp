@@ -1,0 +1,36 @@
+// torvane-host: the reference host program.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "tools/host/commands.h"
+
+namespace {
+
+struct Command {
+  const char* name;
+  const char* usage;
+  int (*run)(const torvane::host::Args&);
+};
+
+constexpr Command kCommands[] = {
+    {"config", "config [--dir DIR]   print the host directory and every configuration value",
+     torvane::host::RunConfig},
+};
+
+int Usage() {
+  std::fprintf(stderr, "usage: torvane-host COMMAND [ARGS]\n");
+  for (const auto& c : kCommands) std::fprintf(stderr, "  %s\n", c.usage);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  for (const auto& c : kCommands) {
+    if (std::strcmp(argv[1], c.name) == 0) return c.run(torvane::host::Args(argv + 2, argv + argc));
+  }
+  std::fprintf(stderr, "torvane-host: unknown command '%s'\n", argv[1]);
+  return Usage();
+}
