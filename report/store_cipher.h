@@ -1,0 +1,38 @@
+#pragma once
+// One encryption or one decryption with the store's cipher (see
+// store_format.h) through OpenSSL's EVP interface. Result codes:
+//   Encrypt: 0 ok (also for empty input), 1 init, 2 padding switch,
+//            3 update, 4 final failed.
+//   Decrypt: 0 ok (also for empty input), 1 init, 2 padding switch or
+//            update, 3 final failed (wrong key, damaged data, length not a
+//            whole number of blocks).
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace torvane::report {
+
+class StoreCipher {
+ public:
+  // key and iv each supply the first `length` bytes (at most 16) of a zeroed
+  // 32-byte key buffer and a zeroed 16-byte IV buffer.
+  StoreCipher(const unsigned char* key, const unsigned char* iv, std::size_t length);
+  // The store's own parameters: the fixed key and the zero IV.
+  StoreCipher();
+  StoreCipher(const StoreCipher&) = delete;
+  StoreCipher& operator=(const StoreCipher&) = delete;
+  virtual ~StoreCipher();
+
+  // The output is replaced. padding 0 switches block padding off.
+  int Encrypt(std::string_view input, std::string& output, int padding = 1);
+  int Decrypt(std::string_view input, std::string& output, int padding = 1);
+
+  struct Context;
+
+ private:
+  unsigned char key_[32] = {};
+  unsigned char iv_[16] = {};
+  Context* context_;  // owned; freed by the destructor
+};
+
+}  // namespace torvane::report
