@@ -7,8 +7,11 @@
 //            update, 3 final failed (wrong key, damaged data, length not a
 //            whole number of blocks).
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
+
+struct evp_cipher_ctx_st;  // OpenSSL's EVP_CIPHER_CTX
 
 namespace torvane::report {
 
@@ -27,12 +30,16 @@ class StoreCipher {
   int Encrypt(std::string_view input, std::string& output, int padding = 1);
   int Decrypt(std::string_view input, std::string& output, int padding = 1);
 
-  struct Context;
+  // The IV buffer, for callers that continue a chain from a later block.
+  void SetIv(const unsigned char* iv, std::size_t length);
 
  private:
+  struct ContextFree {
+    void operator()(evp_cipher_ctx_st* ctx) const;
+  };
   unsigned char key_[32] = {};
   unsigned char iv_[16] = {};
-  Context* context_;  // owned; freed by the destructor
+  std::unique_ptr<evp_cipher_ctx_st, ContextFree> context_;
 };
 
 }  // namespace torvane::report

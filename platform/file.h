@@ -1,0 +1,58 @@
+#pragma once
+// Plain files named by byte-string paths (the ANSI code page on Windows),
+// with the open modes the stores rely on: a shared read-only open of an
+// existing file, and an exclusive read-write open that creates the file.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace torvane::platform {
+
+class File {
+ public:
+  enum class Mode {
+    kReadShared,       // existing file only, read; others may read and write
+    kReadWriteAlways,  // created when missing, read and write; not shared
+  };
+
+  // The result of one read or write call: whether the call succeeded and
+  // how many bytes it moved.
+  struct Io {
+    bool ok = false;
+    std::size_t bytes = 0;
+  };
+
+  // Empty when the file cannot be opened in that mode.
+  static std::optional<File> Open(const std::string& path, Mode mode);
+
+  File(File&&) noexcept;
+  File& operator=(File&&) noexcept;
+  ~File();
+
+  std::optional<std::uint64_t> Size() const;
+  // One read of up to size bytes at offset (fewer at the end of the file).
+  Io ReadAt(std::uint64_t offset, char* out, std::size_t size);
+  // Writes all of data at offset unless the platform fails part way.
+  Io WriteAt(std::uint64_t offset, std::string_view data);
+  // Sets the end of the file at size.
+  bool Truncate(std::uint64_t size);
+  // Hands everything written so far to the storage device.
+  bool Sync();
+
+  struct Handle;
+
+ private:
+  explicit File(std::unique_ptr<Handle> handle);
+  std::unique_ptr<Handle> handle_;
+};
+
+bool FileExists(const std::string& path);
+// Deletes a file; false when it could not be deleted (or did not exist).
+bool RemoveFile(const std::string& path);
+// Renames a file; fails, changing nothing, when `to` already exists.
+bool RenameFile(const std::string& from, const std::string& to);
+
+}  // namespace torvane::platform
