@@ -1,0 +1,77 @@
+#pragma once
+// A small HTTP/1.1 client: one request at a time over a connection it keeps
+// open between requests (unless the server says "Connection: close" or a
+// request fails). No proxy, no authentication, no TLS.
+//
+//   HttpClient client;
+//   HttpRequestOptions options;  options.method = "POST"; ...
+//   bool ok = client.PerformRequest(url, &options);
+//   client.status();              // -1 when no reply was read
+//   HttpBodyStream body;
+//   if (client.OpenBodyStream(body)) { ... body.Read(buf, n) ... }
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+#include "soap/http_reply.h"
+#include "soap/http_request.h"
+#include "soap/url.h"
+
+namespace torvane::platform {
+class Socket;
+}
+
+namespace torvane::soap {
+
+// Most redirects followed for one request; one more fails it.
+inline constexpr int kMaxRedirects = 10;
+
+// Reads the body of the client's last reply; valid until the next request.
+class HttpBodyStream {
+ public:
+  // Copies up to `size` bytes; returns how many (0 at the end).
+  std::size_t Read(void* buffer, std::size_t size);
+  std::string_view remaining() const { return data_.substr(position_); }
+
+ private:
+  friend class HttpClient;
+  std::string_view data_;
+  std::size_t position_ = 0;
+};
+
+class HttpClient {
+ public:
+  HttpClient();
+  ~HttpClient();
+  HttpClient(const HttpClient&) = delete;
+  HttpClient& operator=(const HttpClient&) = delete;
+
+  // Sends one request and reads its reply. Returns false when the URL is not
+  // "http" with a host, the connection or a send fails, the reply cannot be
+  // read, or its status is refused (anything but 200-206, 304, 305 and
+  // followed redirects). `options` may be null for the defaults.
+  bool PerformRequest(const Url& url, const HttpRequestOptions* options);
+
+  int status() const { return reply_.status; }   // -1 when no reply was read
+  const HttpReply& reply() const { return reply_; }
+  ReadResult last_read_result() const { return read_result_; }
+  // The URL the last reply came from (after redirects).
+  const Url& current_url() const { return url_; }
+
+  // Prepares a stream over the reply body; false when the body is empty.
+  bool OpenBodyStream(HttpBodyStream& stream) const;
+
+ private:
+  bool EnsureConnected();
+  bool SendRequest(const std::string& head, std::string_view body, const HttpRequestOptions& options);
+  bool ReadAndProcess(const HttpRequestOptions& options, int redirects_left);
+  bool FollowRedirect(const HttpRequestOptions& options, int redirects_left);
+  void CloseConnection();
+
+  std::unique_ptr<platform::Socket> socket_;
+  Url url_;
+  HttpReply reply_;
+  ReadResult read_result_ = ReadResult::kOk;
+};
+
+}  // namespace torvane::soap
