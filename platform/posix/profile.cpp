@@ -34,11 +34,9 @@ std::string ProfileString(std::string_view section, std::string_view key,
   if (size == 0) return {};
   fallback = TrimDefault(fallback);
   const auto file = ReadFileBounded(path);
-  // A missing file gives the default as it is; otherwise quotes are dropped
-  // from whichever text is given, the default included.
-  if (!file) return ini::CopyEntry(fallback, size, /*strip_quotes=*/false);
-  const auto value = ini::FindValue(*file, section, key);
-  return ini::CopyEntry(value ? std::string_view(*value) : fallback, size, true);
+  // Quotes are dropped from whichever text is given, the default included.
+  const auto value = file ? ini::FindValue(*file, section, key) : std::nullopt;
+  return ini::CopyEntry(value ? std::string_view(*value) : fallback, size);
 }
 
 int ProfileInt(std::string_view section, std::string_view key, int fallback,

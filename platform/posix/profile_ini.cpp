@@ -98,10 +98,10 @@ std::optional<std::string> FindValue(std::string_view file, std::string_view sec
   return std::nullopt;
 }
 
-std::string CopyEntry(std::string_view value, std::size_t size, bool strip_quotes) {
+std::string CopyEntry(std::string_view value, std::size_t size) {
   if (size == 0) return {};
   bool quoted = false;
-  if (strip_quotes && !value.empty() && (value.front() == '\'' || value.front() == '"') && value.size() > 1 &&
+  if (!value.empty() && (value.front() == '\'' || value.front() == '"') && value.size() > 1 &&
       value.back() == value.front()) {
     quoted = true;
     value.remove_prefix(1);

@@ -17,10 +17,10 @@ namespace torvane::platform::ini {
 std::optional<std::string> FindValue(std::string_view file, std::string_view section,
                                      std::string_view key);
 
-// What a buffer of `size` bytes receives for `value`: with strip_quotes, one
-// pair of matching quotes (' or ") around it dropped; then cut to size - 1
-// bytes on a character boundary.
-std::string CopyEntry(std::string_view value, std::size_t size, bool strip_quotes);
+// What a buffer of `size` bytes receives for `value`: one pair of matching
+// quotes (' or ") around it dropped, then cut to size - 1 bytes on a
+// character boundary.
+std::string CopyEntry(std::string_view value, std::size_t size);
 
 // The integer reading of a profile text: leading control characters and
 // blanks skipped, an optional sign, "0x", "0o" or "0b" for base 16, 8 or 2,

@@ -24,12 +24,11 @@ TEST(ProfileIni, OnlyTheFirstSectionOfANameIsSearched) {
 }
 
 TEST(ProfileIni, CopyEntryCutsOnACharacterBoundary) {
-  EXPECT_EQ(CopyEntry("ab\xd5\xc5", 4, true), "ab");  // 3 bytes fit, the pair does not
-  EXPECT_EQ(CopyEntry("ab\xd5\xc5", 5, true), "ab\xd5\xc5");
-  EXPECT_EQ(CopyEntry("\"abc\"", 259, true), "abc");
-  EXPECT_EQ(CopyEntry("'abc\"", 259, true), "'abc\"");
-  EXPECT_EQ(CopyEntry("\"abc\"", 259, false), "\"abc\"");
-  EXPECT_EQ(CopyEntry("anything", 0, true), "");
+  EXPECT_EQ(CopyEntry("ab\xd5\xc5", 4), "ab");  // 3 bytes fit, the pair does not
+  EXPECT_EQ(CopyEntry("ab\xd5\xc5", 5), "ab\xd5\xc5");
+  EXPECT_EQ(CopyEntry("\"abc\"", 259), "abc");
+  EXPECT_EQ(CopyEntry("'abc\"", 259), "'abc\"");
+  EXPECT_EQ(CopyEntry("anything", 0), "");
 }
 
 TEST(ProfileIni, IntegerReading) {
