@@ -26,14 +26,14 @@ class StoreCipher {
   StoreCipher& operator=(const StoreCipher&) = delete;
   virtual ~StoreCipher();
 
-  // The output is replaced. padding 0 switches block padding off.
+  // The output is replaced (emptied on failure). padding 0 switches block
+  // padding off.
   int Encrypt(std::string_view input, std::string& output, int padding = 1);
   int Decrypt(std::string_view input, std::string& output, int padding = 1);
 
-  // The IV buffer, for callers that continue a chain from a later block.
-  void SetIv(const unsigned char* iv, std::size_t length);
-
  private:
+  int EncryptInto(std::string_view input, std::string& output, int padding);
+  int DecryptInto(std::string_view input, std::string& output, int padding);
   struct ContextFree {
     void operator()(evp_cipher_ctx_st* ctx) const;
   };

@@ -1,0 +1,89 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/file.h"
+
+namespace torvane::platform {
+
+struct File::Handle {
+  explicit Handle(int value) : fd(value) {}
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() { ::close(fd); }
+  int fd;
+};
+
+File::File(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}
+File::File(File&&) noexcept = default;
+File& File::operator=(File&&) noexcept = default;
+File::~File() = default;
+
+std::optional<File> File::Open(const std::string& path, Mode mode) {
+  if (path.empty()) return std::nullopt;
+  const int flags = mode == Mode::kReadShared ? O_RDONLY : (O_RDWR | O_CREAT);
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return std::nullopt;
+  auto handle = std::make_unique<Handle>(fd);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return File(std::move(handle));
+}
+
+std::optional<std::uint64_t> File::Size() const {
+  struct stat st {};
+  if (::fstat(handle_->fd, &st) != 0 || st.st_size < 0) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+File::Io File::ReadAt(std::uint64_t offset, char* out, std::size_t size) {
+  Io io{true, 0};
+  while (io.bytes < size) {
+    const ssize_t n = ::pread(handle_->fd, out + io.bytes, size - io.bytes,
+                              static_cast<off_t>(offset + io.bytes));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Io{false, io.bytes};
+    if (n == 0) break;
+    io.bytes += static_cast<std::size_t>(n);
+  }
+  return io;
+}
+
+File::Io File::WriteAt(std::uint64_t offset, std::string_view data) {
+  Io io{true, 0};
+  while (io.bytes < data.size()) {
+    const ssize_t n = ::pwrite(handle_->fd, data.data() + io.bytes, data.size() - io.bytes,
+                               static_cast<off_t>(offset + io.bytes));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return Io{false, io.bytes};
+    io.bytes += static_cast<std::size_t>(n);
+  }
+  return io;
+}
+
+bool File::Truncate(std::uint64_t size) {
+  return ::ftruncate(handle_->fd, static_cast<off_t>(size)) == 0;
+}
+
+bool File::Sync() { return ::fsync(handle_->fd) == 0; }
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0;
+}
+
+bool RemoveFile(const std::string& path) { return !path.empty() && ::unlink(path.c_str()) == 0; }
+
+bool RenameFile(const std::string& from, const std::string& to) {
+  // A hard link refuses an existing target; then the old name goes.
+  if (::link(from.c_str(), to.c_str()) == 0) return ::unlink(from.c_str()) == 0;
+  if (errno == EEXIST || FileExists(to)) return false;
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+}  // namespace torvane::platform
