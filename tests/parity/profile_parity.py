@@ -10,6 +10,7 @@ difference.
 usage: profile_parity.py REPORT.xml NATIVE_BUILD WINDOWS_BUILD [WINDOWS_BUILD ...]
 """
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -113,6 +114,24 @@ def main():
             got = got.split(b'\n', 1)[1] if rc == 0 else b'windows host failed'
             label = f'torvane-host config [{os.path.basename(build)}]'
             results.append((label, None if got == want else f'posix {want!r}\nwindows {got!r}'))
+
+        # Without --dir the host directory is the executable's own folder; a
+        # program in a drive's root directory gets that root.
+        prefix = os.environ.get('WINEPREFIX', os.path.expanduser('~/.wine'))
+        for build in windows:
+            exe = os.path.join(prefix, 'drive_c', 'torvane-host-probe.exe')
+            shutil.copyfile(os.path.join(build, 'tools', 'torvane-host.exe'), exe)
+            got, _ = run(['C:\\torvane-host-probe.exe', 'config'], True)
+            os.remove(exe)
+            first = got.split(b'\n', 1)[0]
+            label = f'host directory in a drive root [{os.path.basename(build)}]'
+            results.append((label, None if first == b'HostDirectory=C:\\' else repr(first)))
+        exe = os.path.join(tmp, 'torvane-host')
+        shutil.copy(os.path.join(native, 'tools', 'torvane-host'), exe)
+        got, _ = run([exe, 'config'], False)
+        want = f'HostDirectory={tmp}/'.encode()
+        results.append(('host directory of the executable [native]',
+                        None if got.split(b'\n', 1)[0] == want else repr(got[:200])))
 
     failed = [r for r in results if r[1]]
     with open(report, 'w', encoding='utf-8') as f:
