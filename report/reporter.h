@@ -1,0 +1,20 @@
+#pragma once
+// The event reporter: every event goes to the management server as one
+// infoWarn exchange, or, when that fails or the server does not accept it,
+// becomes one undelivered record in the encrypted warning store.
+#include <cstdint>
+#include <string_view>
+
+#include "platform/clock.h"
+
+namespace torvane::report {
+
+// Sends `text` (ANSI code page) with `eventType`. Returns 0 when the server
+// accepted the event, -1 otherwise (whether or not it could be stored).
+std::int32_t ReportEvent(std::string_view text, std::int32_t eventType);
+
+// The same with the local time taken from `clock` (tests).
+using LocalClock = platform::LocalTime (*)();
+std::int32_t ReportEvent(std::string_view text, std::int32_t eventType, LocalClock clock);
+
+}  // namespace torvane::report

@@ -1,0 +1,45 @@
+#include "soap/info_warn_client.h"
+
+#include <new>
+
+#include "platform/codepage.h"
+#include "soap/dedu_razivor.h"
+#include "soap/soap_proxy.h"
+
+namespace torvane::soap {
+namespace {
+
+SoapValue AnsiText(const char* text) {
+  if (!text) return SoapValue::Null();
+  return SoapValue::Text(platform::AnsiToUtf16(text));
+}
+
+}  // namespace
+
+std::int32_t InfoWarnClient::ReportInfoWarn(const char* guid, const char* when, const char* memos,
+                                            std::int32_t logType) {
+  try {
+    SoapProxy proxy(DeduRazivorOperations(), kServiceUrl);
+    // The configured URL always replaces the built-in endpoint; if it does
+    // not parse, the call fails before any traffic.
+    proxy.SetUrl(url_);
+
+    const auto& op = DeduRazivorOperations()[kInfoWarn];
+    ParamRecord record(op.record_size);
+    record[kInfoWarnGuid] = AnsiText(guid);
+    record[kInfoWarnWhen] = AnsiText(when);
+    record[kInfoWarnMemos] = AnsiText(memos);
+    record[kInfoWarnLogType] = SoapValue::Signed(static_cast<std::int64_t>(logType));
+    record[kInfoWarnReturn] = SoapValue::Signed(0);
+
+    if (!proxy.Call(kInfoWarn, record)) return kInfoWarnFailed;
+    const SoapValue& answer = record[kInfoWarnReturn];
+    if (answer.kind != SoapValue::Kind::kSigned) return kInfoWarnFailed;
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(
+        static_cast<std::uint64_t>(answer.signed_value) & 0xFFFFFFFFu));
+  } catch (const std::bad_alloc&) {
+    return kInfoWarnFailed;
+  }
+}
+
+}  // namespace torvane::soap

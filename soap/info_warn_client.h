@@ -1,0 +1,33 @@
+#pragma once
+// The holder through which the event reporter makes one infoWarn call.
+#include <cstdint>
+#include <string>
+
+#include "platform/com_apartment.h"
+
+namespace torvane::soap {
+
+// Returned by ReportInfoWarn when the exchange fails at any layer.
+inline constexpr std::int32_t kInfoWarnFailed = -101;
+
+class InfoWarnClient {
+ public:
+  // Joins the calling thread to the component object library's apartment
+  // for the client's lifetime (the reply parser creates a component object).
+  InfoWarnClient() = default;
+
+  // Stores the endpoint URL text; null stores the empty text.
+  void SetUrl(const char* url) { url_ = url ? url : ""; }
+
+  // One complete infoWarn exchange with a fresh proxy and connection. Texts
+  // are in the thread's ANSI code page; a null text goes out as nil.
+  // Returns the low 32 bits of infoWarnReturn, or kInfoWarnFailed.
+  std::int32_t ReportInfoWarn(const char* guid, const char* when, const char* memos,
+                              std::int32_t logType);
+
+ private:
+  platform::ComApartment apartment_;
+  std::string url_;
+};
+
+}  // namespace torvane::soap
