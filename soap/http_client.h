@@ -10,7 +10,9 @@
 //   HttpBodyStream body;
 //   if (client.OpenBodyStream(body)) { ... body.Read(buf, n) ... }
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "soap/http_reply.h"
@@ -69,6 +71,8 @@ class HttpClient {
   void CloseConnection();
 
   std::unique_ptr<platform::Socket> socket_;
+  std::string connected_host_;  // where the open connection goes
+  std::uint16_t connected_port_ = 0;
   Url url_;
   HttpReply reply_;
   ReadResult read_result_ = ReadResult::kOk;

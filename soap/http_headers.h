@@ -2,6 +2,7 @@
 // The reply header table: names compared without regard to case; a header
 // that comes more than once keeps every value, joined by "," (no space).
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>

@@ -35,7 +35,7 @@ enum class ReadResult : int {
 
 // Memory caps against hostile servers, far above any real reply.
 inline constexpr std::size_t kMaxReplyHead = 1u << 20;    // 1 MiB of head (status + headers)
-inline constexpr std::size_t kMaxReplyBody = 64u << 20;   // 64 MiB of body
+inline constexpr std::size_t kMaxReplyBody = 16u << 20;   // 16 MiB of body
 
 // Reply state kept between reading and the caller.
 struct HttpReply {

@@ -49,4 +49,10 @@ bool ParseUrl(std::string_view text, Url& url);
 // Default port of a scheme number (0 for unknown schemes).
 std::uint16_t DefaultPort(std::int32_t scheme_number);
 
+// Resolves a redirect target against `base`: a reference with a scheme is
+// parsed on its own; "//host/..." keeps the scheme; "/path" keeps scheme,
+// host and port; any other path is joined to the directory of base's path.
+// On failure returns false and leaves `out` cleared.
+bool ResolveUrl(const Url& base, std::string_view reference, Url& out);
+
 }  // namespace torvane::soap

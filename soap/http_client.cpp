@@ -1,0 +1,149 @@
+// One request: connect (or reuse the connection), send the head and the
+// body, read the reply, judge its status and follow redirects.
+#include "soap/http_client.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "platform/socket.h"
+
+namespace torvane::soap {
+namespace {
+
+class SocketSource final : public ReplySource {
+ public:
+  explicit SocketSource(platform::Socket& socket) : socket_(socket) {}
+  bool Receive(char* buffer, std::size_t capacity, std::size_t& received) override {
+    return socket_.Receive(buffer, capacity, received);
+  }
+
+ private:
+  platform::Socket& socket_;
+};
+
+bool IsAccepted(int status) { return (status >= 200 && status <= 206) || status == 304 || status == 305; }
+bool IsRedirect(int status) { return status >= 301 && status <= 303; }
+
+}  // namespace
+
+std::size_t HttpBodyStream::Read(void* buffer, std::size_t size) {
+  const std::size_t count = std::min(size, data_.size() - position_);
+  if (count != 0) std::memcpy(buffer, data_.data() + position_, count);
+  position_ += count;
+  return count;
+}
+
+HttpClient::HttpClient() : socket_(std::make_unique<platform::Socket>()) {}
+HttpClient::~HttpClient() = default;
+
+bool HttpClient::OpenBodyStream(HttpBodyStream& stream) const {
+  stream = HttpBodyStream();
+  if (reply_.body_length == 0) return false;
+  stream.data_ = reply_.body();
+  return true;
+}
+
+void HttpClient::CloseConnection() {
+  socket_->Close();
+  connected_host_.clear();
+  connected_port_ = 0;
+}
+
+// Reuses an open connection only when it goes to the same host and port.
+bool HttpClient::EnsureConnected() {
+  if (socket_->connected()) {
+    if (connected_host_ == url_.host_name && connected_port_ == url_.port) return true;
+    CloseConnection();
+  }
+  if (!socket_->Connect(url_.host_name, url_.port)) return false;
+  connected_host_ = url_.host_name;
+  connected_port_ = url_.port;
+  return true;
+}
+
+bool HttpClient::SendRequest(const std::string& head, std::string_view body, const HttpRequestOptions& options) {
+  std::size_t total = 0;
+  std::size_t sent = 0;
+  if ((options.flags & kHttpSendBodyInBlocks) == 0) {
+    const std::array<platform::Socket::ConstBuffer, 2> parts{{{head.data(), head.size()}, {body.data(), body.size()}}};
+    if (!socket_->Send(std::span(parts.data(), body.empty() ? 1 : 2), sent)) return false;
+    return sent == head.size() + body.size();
+  }
+  const platform::Socket::ConstBuffer head_part{head.data(), head.size()};
+  if (!socket_->Send(std::span(&head_part, 1), sent)) return false;
+  total += sent;
+  const std::size_t block = options.send_block == 0 ? 4096 : options.send_block;
+  for (std::size_t offset = 0; offset < body.size() && total == head.size() + offset; offset += block) {
+    const platform::Socket::ConstBuffer part{body.data() + offset, std::min(block, body.size() - offset)};
+    if (!socket_->Send(std::span(&part, 1), sent)) return false;
+    total += sent;
+  }
+  return total == head.size() + body.size();
+}
+
+bool HttpClient::PerformRequest(const Url& url, const HttpRequestOptions* options) {
+  reply_.Clear();
+  url_.Clear();
+  read_result_ = ReadResult::kOk;
+  const HttpRequestOptions defaults;
+  const HttpRequestOptions& opts = options != nullptr ? *options : defaults;
+  socket_->set_timeout_ms(opts.timeout_ms == 0 ? platform::Socket::kDefaultTimeoutMs : opts.timeout_ms);
+
+  if (url.scheme_number != kSchemeHttp || url.host_name.empty()) return false;
+  url_ = url;
+  if (url_.path.empty()) url_.path = "/";
+  if (url_.port == 0) url_.port = opts.port;
+
+  if (!EnsureConnected()) return false;
+  if (!SendRequest(BuildRequestHead(url_, opts, opts.body.size()), opts.body, opts)) {
+    CloseConnection();
+    return false;
+  }
+  if (!ReadAndProcess(opts, kMaxRedirects)) {
+    CloseConnection();
+    return false;
+  }
+  return true;
+}
+
+// Reads the reply and judges its status; false means the request failed.
+bool HttpClient::ReadAndProcess(const HttpRequestOptions& options, int redirects_left) {
+  SocketSource source(*socket_);
+  read_result_ = ReadReply(source, reply_, options.read_block);
+  if (reply_.close_connection) CloseConnection();
+  if (read_result_ != ReadResult::kOk) return false;
+  if ((options.flags & kHttpProcessStatus) == 0) return true;
+  if (IsAccepted(reply_.status)) return true;
+  if (IsRedirect(reply_.status) && (options.flags & kHttpAutoRedirect) != 0)
+    return FollowRedirect(options, redirects_left);
+  return false;  // 401 and 407 would need an authentication handler; none is registered
+}
+
+// Sends the request again to the Location. Once that head (and body) went
+// out in full, the redirect counts as done and the caller goes by the final
+// status, whatever the new reply was.
+bool HttpClient::FollowRedirect(const HttpRequestOptions& options, int redirects_left) {
+  const std::string* location = reply_.headers.Find("Location");
+  if (location == nullptr) return true;  // nothing to follow: the caller sees the 30x
+  if (redirects_left <= 0) return false;
+  Url target;
+  if (!ResolveUrl(url_, *location, target)) return false;
+  if (target.scheme_number != kSchemeHttp || target.host_name.empty()) return false;
+  if (target.path.empty()) target.path = "/";
+  if (target.port == 0) target.port = options.port;
+
+  reply_.Clear();
+  url_ = std::move(target);
+  if (!EnsureConnected()) return false;
+  // The body goes again with the head that announces it: a head with a
+  // Content-Length and no body would leave the server waiting.
+  if (!SendRequest(BuildRequestHead(url_, options, options.body.size(), false), options.body, options)) {
+    CloseConnection();
+    return false;
+  }
+  if (!ReadAndProcess(options, redirects_left - 1) && socket_->connected()) CloseConnection();
+  return true;
+}
+
+}  // namespace torvane::soap
