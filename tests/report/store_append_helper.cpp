@@ -1,0 +1,55 @@
+// Test helper for the cross-process store tests.
+//   store_append_helper append STORE ID COUNT   appends COUNT records
+//   store_append_helper hold SECONDS            holds the store lock
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "config/host_directory.h"
+#include "platform/host_dir.h"
+#include "platform/named_flag.h"
+#include "report/store_format.h"
+#include "report/warning_store.h"
+
+namespace {
+
+int Append(const std::string& store, const std::string& id, int count) {
+  // The operation log goes beside the store, not beside this program.
+  const std::string dir = std::filesystem::path(store).parent_path().string();
+  torvane::config::SetHostDirectoryOverride(dir + torvane::platform::kPathSeparator);
+  for (int i = 0; i < count; ++i) {
+    const std::string record = "WS-" + id + "|2026-01-02 03:04:05|proc " + id + " rec " +
+                               std::to_string(i) + ", with comma|2|";
+    if (torvane::report::AppendWarningRecord(store, record) != 0) {
+      std::fprintf(stderr, "append %d failed\n", i);
+      return 1;
+    }
+  }
+  return 0;
+}
+
+int Hold(int seconds) {
+  auto flag = torvane::platform::NamedFlag::Create(torvane::report::kStoreLockName);
+  if (!flag.held()) {
+    std::fprintf(stderr, "lock not taken\n");
+    return 1;
+  }
+  std::printf("held\n");
+  std::fflush(stdout);
+  std::this_thread::sleep_for(std::chrono::seconds(seconds));
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 5 && std::strcmp(argv[1], "append") == 0)
+    return Append(argv[2], argv[3], std::atoi(argv[4]));
+  if (argc == 3 && std::strcmp(argv[1], "hold") == 0) return Hold(std::atoi(argv[2]));
+  std::fprintf(stderr, "usage: store_append_helper append STORE ID COUNT | hold SECONDS\n");
+  return 2;
+}

@@ -1,0 +1,120 @@
+#!/usr/bin/env python3
+"""Cross-process tests of the warning store, natively or under Wine.
+
+usage: store_processes.py HELPER TOOL
+HELPER and TOOL ending in .exe are run with wine (one wineserver, so the
+store lock's named mutex is shared between them).
+
+1. four processes append 200 records each at once: the store reader finds all
+   800, each once, each process's records in their order;
+2. while another process holds the store lock an append waits, and finishes
+   within about a second of the release;
+3. the reader refuses an absent, empty, damaged or foreign file.
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+PROCESSES, RECORDS = 4, 200
+
+
+def main():
+    helper, tool = sys.argv[1], sys.argv[2]
+    wine = helper.endswith(".exe")
+    tmp = tempfile.mkdtemp(prefix="torvane-store-")
+    env = dict(os.environ, TORVANE_STATE_DIR=os.path.join(tmp, "state"))
+    failures = []
+
+    def run(prog, *args, **kw):
+        cmd = (["wine"] if wine else []) + [prog] + list(args)
+        return subprocess.Popen(cmd, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, **kw)
+
+    def host_path(path):
+        return "Z:" + path.replace("/", "\\") if wine else path
+
+    def check(ok, what):
+        print(("ok   " if ok else "FAIL ") + what, flush=True)
+        if not ok:
+            failures.append(what)
+
+    def tool_run(*args):
+        p = run(tool, *args)
+        out, err = p.communicate(timeout=120)
+        return p.returncode, out, err
+
+    try:
+        store = os.path.join(tmp, "info2.sys")
+        started = time.monotonic()
+        procs = [run(helper, "append", host_path(store), str(n), str(RECORDS)) for n in range(PROCESSES)]
+        for n, p in enumerate(procs):
+            out, err = p.communicate(timeout=500)
+            check(p.returncode == 0, f"appender {n} exit {p.returncode} {err.decode(errors='replace').strip()}")
+        print(f"     {PROCESSES}x{RECORDS} appends took {time.monotonic() - started:.1f} s")
+
+        rc, out, err = tool_run("dump", host_path(store))
+        check(rc == 0, f"dump exit {rc} {err!r}")
+        lines = out.decode("latin-1").splitlines()
+        check(len(lines) == PROCESSES * RECORDS, f"dump gives {len(lines)} records")
+        pattern = re.compile(r"WS-(\d+)\|2026-01-02 03:04:05\|proc \1 rec (\d+), with comma\|2\|$")
+        last = {}
+        good = True
+        seen = set()
+        for line in lines:
+            m = pattern.match(line)
+            if not m or (m.group(1), m.group(2)) in seen:
+                good = False
+                continue
+            seen.add((m.group(1), m.group(2)))
+            proc, rec = int(m.group(1)), int(m.group(2))
+            if rec != last.get(proc, -1) + 1:
+                good = False
+            last[proc] = rec
+        check(good and len(seen) == PROCESSES * RECORDS, "every record once, in each process's order")
+
+        rc, out, err = tool_run("check", host_path(store))
+        check(rc == 0 and f"ok, {PROCESSES * RECORDS} records".encode() in out, f"check: {out!r} {err!r}")
+
+        # The lock held by another process: the append waits for it.
+        holder = run(helper, "hold", "3")
+        ready = holder.stdout.readline()
+        check(ready.strip() == b"held", f"holder ready: {ready!r}")
+        released_by = time.monotonic() + 3
+        appender = run(helper, "append", host_path(store), "9", "1")
+        appender.communicate(timeout=60)
+        done = time.monotonic()
+        holder.communicate(timeout=60)
+        check(appender.returncode == 0, "append after the lock's release succeeded")
+        check(done >= released_by - 0.5, f"append waited for the holder ({released_by - done:.2f} s early)")
+        check(done <= released_by + 2.5, f"append finished {done - released_by:.2f} s after the release")
+        rc, out, _ = tool_run("check", host_path(store))
+        check(f"ok, {PROCESSES * RECORDS + 1} records".encode() in out, f"record after the wait: {out!r}")
+
+        # Files the reader must refuse, each with a message and non-zero exit.
+        data = open(store, "rb").read()
+        cases = {
+            "absent": None,
+            "empty": b"",
+            "damaged": data[:-1],
+            "foreign": bytes(range(64)),
+            "plain-text": b"WS-1|2026-01-02 03:04:05|text|2|,".ljust(48, b" "),
+        }
+        for name, content in cases.items():
+            path = os.path.join(tmp, name + ".sys")
+            if content is not None:
+                open(path, "wb").write(content)
+            for command in ("dump", "check"):
+                rc, out, err = tool_run(command, host_path(path))
+                check(rc != 0 and b"torvane-store:" in err, f"{command} {name}: exit {rc}, {err!r}")
+    finally:
+        shutil.rmtree(tmp, ignore_errors=True)
+
+    print(f"{len(failures)} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
