@@ -1,0 +1,20 @@
+#pragma once
+// The process's own window system behind the dialog framework.
+// Windows: message boxes and beeps are the system's; dialogs from resource
+// templates are not built yet, so RunModal answers -1 (could not be created).
+// POSIX: the scripted UI, with its script read from the file named by
+// TORVANE_UI_SCRIPT (none: every dialog is cancelled, every box answered
+// IDOK) and its transcript appended to the file named by
+// TORVANE_UI_TRANSCRIPT, if set.
+#include <memory>
+#include <string>
+
+#include "platform/dialog.h"
+
+namespace torvane::platform {
+
+// nullptr and *error when the backend cannot start (an unreadable or
+// malformed script).
+std::unique_ptr<Ui> CreateNativeUi(std::string* error);
+
+}  // namespace torvane::platform
