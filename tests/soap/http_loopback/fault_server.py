@@ -112,7 +112,7 @@ class Handler(socketserver.BaseRequestHandler):
         elif base == "/redirect-abs":
             port = conn.getsockname()[1]
             send(sized(b"302 Found", b"", f"Location: http://127.0.0.1:{port}/echo?from=abs\r\n".encode()))
-        elif base == "/redirect-rel":
+        elif base.endswith("/redirect-rel"):
             send(sized(b"301 Moved", b"", b"Location: echo?from=rel\r\n"))
         elif base == "/redirect-close":
             send(sized(b"303 See Other", b"", b"Location: /conn\r\nConnection: close\r\n"))
