@@ -1,0 +1,22 @@
+#pragma once
+// The change sink of a watched drive: every file created, deleted, modified
+// or renamed below its root becomes one event text, reported on the change
+// notification thread. Directories count as files.
+#include <string>
+
+#include "filewatch/change_sink.h"
+
+namespace torvane::filewatch {
+
+class FileAuditSink final : public ChangeSink {
+ public:
+  void FileCreated(const std::string& path) override;
+  void FileDeleted(const std::string& path) override;
+  void FileRenamed(const std::string& old_path, const std::string& new_path) override;
+  void FileChanged(const std::string& path) override;
+
+ private:
+  ~FileAuditSink() override = default;
+};
+
+}  // namespace torvane::filewatch

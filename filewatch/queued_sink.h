@@ -1,0 +1,54 @@
+#pragma once
+// The sink a watch hands its notifications to on the worker thread: each
+// becomes a SinkEvent posted to the notification thread, which calls the
+// caller's sink there. WatchEnded returns only once the notification thread
+// has delivered it, so nothing of a stopped watch arrives after its stop.
+#include <memory>
+#include <mutex>
+
+#include "filewatch/change_sink.h"
+#include "filewatch/event_poster.h"
+#include "filewatch/ref.h"
+#include "platform/wait_event.h"
+
+namespace torvane::filewatch {
+
+class QueuedSink final : public ChangeSink {
+ public:
+  // Null when memory runs out.
+  static Ref<QueuedSink> Create(Ref<ChangeSink> target);
+
+  void FileCreated(const std::string& path) override;
+  void FileDeleted(const std::string& path) override;
+  void FileRenamed(const std::string& old_path, const std::string& new_path) override;
+  void FileChanged(const std::string& path) override;
+  void ReadError(std::uint32_t error, const std::string& directory) override;
+  void WatchBegun(std::uint32_t error, const std::string& directory) override;
+  void WatchEnded(const std::string& directory) override;
+
+  // The owning watch is going away: nothing more is posted, and this sink's
+  // poster (perhaps the last, ending the notification thread) goes. Events
+  // already queued are still delivered; each holds a count on this sink.
+  void Detach();
+
+  // On the notification thread: hands `event` to the target sink, or, with
+  // `discard`, only releases it.
+  void Deliver(const SinkEvent& event);
+  void Discard(const SinkEvent& event);
+
+ private:
+  template <class T, class... Args>
+  friend Ref<T> MakeRef(Args&&... args);
+  explicit QueuedSink(Ref<ChangeSink> target);
+  ~QueuedSink() override = default;
+
+  bool Post(EventKind kind, const std::string& path, const std::string* second,
+            std::uint32_t error);
+
+  const Ref<ChangeSink> target_;  // released with this sink, after its last event
+  std::mutex post_lock_;
+  std::unique_ptr<EventPoster> poster_;  // guarded by post_lock_
+  platform::WaitEvent delivered_{platform::WaitEvent::Reset::kAuto};
+};
+
+}  // namespace torvane::filewatch

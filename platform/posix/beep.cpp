@@ -1,0 +1,7 @@
+#include "platform/beep.h"
+
+namespace torvane::platform {
+
+void AlertBeep() {}
+
+}  // namespace torvane::platform

@@ -1,0 +1,222 @@
+// The watcher against the real file system: inotify here, ReadDirectoryChangesW
+// under Wine.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "filewatch/event_poster.h"
+#include "filewatch/folder_monitor.h"
+#include "platform/dir_changes.h"
+#include "recording_sink.h"
+#include "watched_drive.h"
+
+namespace torvane::filewatch {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Call;
+using test::RecordingSink;
+using test::WatchedDrive;
+
+constexpr std::uint32_t kFilter = 0x53;
+
+class FolderMonitorTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(drive_.ok()); }
+
+  // Watches the drive root and waits until the watch has begun.
+  void Watch(RecordingSink& sink, bool subtree = true) {
+    ASSERT_EQ(monitor_.WatchFolder(drive_.root(), kFilter, &sink, subtree), 0u);
+    ASSERT_TRUE(sink.WaitForCall(EventKind::kWatchBegun, drive_.root()));
+  }
+
+  WatchedDrive drive_{'q'};
+  FolderMonitor monitor_;
+};
+
+TEST_F(FolderMonitorTest, FilesAndDirectoriesGiveTheirFullPaths) {
+  auto sink = RecordingSink::Make();
+  Watch(*sink);
+  fs::create_directory(drive_.native("sub"));
+  ASSERT_TRUE(sink->WaitForCall(EventKind::kCreated, "q:\\sub"));
+  drive_.Write("sub/a.txt", "hello");
+  ASSERT_TRUE(sink->WaitForCall(EventKind::kCreated, "q:\\sub\\a.txt"));
+  ASSERT_TRUE(sink->WaitForCall(EventKind::kChanged, "q:\\sub\\a.txt"));
+  fs::rename(drive_.native("sub/a.txt"), drive_.native("sub/b.txt"));
+  ASSERT_TRUE(sink->WaitForCall(EventKind::kRenamed, "q:\\sub\\a.txt", "q:\\sub\\b.txt"));
+  fs::remove(drive_.native("sub/b.txt"));
+  ASSERT_TRUE(sink->WaitForCall(EventKind::kDeleted, "q:\\sub\\b.txt"));
+  fs::rename(drive_.native("sub"), drive_.native("moved"));
+  ASSERT_TRUE(sink->WaitForCall(EventKind::kRenamed, "q:\\sub", "q:\\moved"));
+  // Below a renamed directory, paths follow the new name.
+  drive_.Write("moved/c.txt", "x");
+  ASSERT_TRUE(sink->WaitForCall(EventKind::kCreated, "q:\\moved\\c.txt"));
+  fs::remove_all(drive_.native("moved"));
+  ASSERT_TRUE(sink->WaitForCall(EventKind::kDeleted, "q:\\moved"));
+
+  // Every call came on one thread that is not ours.
+  const auto calls = sink->calls();
+  for (const Call& c : calls) {
+    EXPECT_EQ(c.thread, calls.front().thread);
+    EXPECT_NE(c.thread, std::this_thread::get_id());
+  }
+}
+
+TEST_F(FolderMonitorTest, WithoutSubtreeOnlyTheDirectoryItselfIsWatched) {
+  fs::create_directory(drive_.native("deep"));
+  auto sink = RecordingSink::Make();
+  Watch(*sink, false);
+  drive_.Write("deep/hidden.txt", "x");
+  drive_.Write("top.txt", "x");
+  ASSERT_TRUE(sink->WaitForCall(EventKind::kCreated, "q:\\top.txt"));
+  EXPECT_FALSE(RecordingSink::Has(sink->calls(), EventKind::kCreated, "q:\\deep\\hidden.txt"));
+}
+
+TEST_F(FolderMonitorTest, RefusesBadArgumentsFilesAndMissingPaths) {
+  auto sink = RecordingSink::Make();
+  EXPECT_EQ(monitor_.WatchFolder("", kFilter, sink.get(), true), 87u);
+  EXPECT_EQ(monitor_.WatchFolder(drive_.root(), 0, sink.get(), true), 87u);
+  EXPECT_EQ(monitor_.WatchFolder(drive_.root(), kFilter, nullptr, true), 87u);
+  drive_.Write("file.txt", "x");
+  EXPECT_EQ(monitor_.WatchFolder("q:\\file.txt", kFilter, sink.get(), true), 161u);
+  EXPECT_EQ(monitor_.WatchFolder("q:\\missing", kFilter, sink.get(), true), 161u);
+  EXPECT_EQ(monitor_.WatchCount(), 0u);
+  EXPECT_FALSE(monitor_.WorkerRunning());
+  EXPECT_TRUE(sink->calls().empty());
+}
+
+TEST_F(FolderMonitorTest, WatchingAgainReplacesTheWatch) {
+  auto first = RecordingSink::Make();
+  auto second = RecordingSink::Make();
+  Watch(*first);
+  ASSERT_EQ(monitor_.WatchFolder("Q:\\", kFilter, second.get(), true), 0u);
+  // The old watch had ended before the new one was started.
+  EXPECT_TRUE(RecordingSink::Has(first->calls(), EventKind::kWatchEnded, drive_.root()));
+  EXPECT_EQ(monitor_.WatchCount(), 1u);
+  ASSERT_TRUE(second->WaitForKind(EventKind::kWatchBegun));
+  drive_.Write("n.txt", "x");
+  ASSERT_TRUE(second->WaitForCall(EventKind::kCreated, "Q:\\n.txt"));
+  EXPECT_EQ(first->Count(EventKind::kCreated), 0u);
+}
+
+TEST_F(FolderMonitorTest, StopReturnsAfterTheSinkHasTheEnd) {
+  auto sink = RecordingSink::Make();
+  Watch(*sink);
+  EXPECT_FALSE(monitor_.UnwatchFolder("q:\\other"));
+  EXPECT_TRUE(monitor_.UnwatchFolder("Q:\\"));  // case does not matter
+  const auto calls = sink->calls();
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls.back().kind, EventKind::kWatchEnded);
+  EXPECT_EQ(monitor_.WatchCount(), 0u);
+  // Nothing arrives after the stop.
+  drive_.Write("late.txt", "x");
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(sink->calls().size(), calls.size());
+}
+
+TEST_F(FolderMonitorTest, UnwatchSinkStopsOnlyThatSinksWatches) {
+  WatchedDrive other('r');
+  ASSERT_TRUE(other.ok());
+  auto a = RecordingSink::Make();
+  auto b = RecordingSink::Make();
+  Watch(*a);
+  ASSERT_EQ(monitor_.WatchFolder(other.root(), kFilter, b.get(), true), 0u);
+  EXPECT_TRUE(monitor_.UnwatchSink(a.get()));
+  EXPECT_FALSE(monitor_.UnwatchSink(a.get()));
+  EXPECT_EQ(monitor_.WatchCount(), 1u);
+  other.Write("still.txt", "x");
+  EXPECT_TRUE(b->WaitForCall(EventKind::kCreated, "r:\\still.txt"));
+}
+
+TEST_F(FolderMonitorTest, ARemovedDirectoryEndsItsWatchWithReadError) {
+  WatchedDrive gone('s');
+  ASSERT_TRUE(gone.ok());
+  fs::create_directory(gone.native("w"));
+  auto sink = RecordingSink::Make();
+  sink->Refuse(EventKind::kCreated);
+  sink->Refuse(EventKind::kDeleted);
+  ASSERT_EQ(monitor_.WatchFolder("s:\\w", kFilter, sink.get(), true), 0u);
+  ASSERT_TRUE(sink->WaitForKind(EventKind::kWatchBegun));
+  gone.Write("w/f.txt", "x");
+  std::error_code ec;
+  fs::remove_all(gone.native("w"), ec);
+  ASSERT_TRUE(sink->WaitForKind(EventKind::kReadError));
+  // The worker took the watch out of the monitor.
+  for (int i = 0; i < 100 && monitor_.WatchCount() != 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(monitor_.WatchCount(), 0u);
+  EXPECT_FALSE(monitor_.UnwatchFolder("s:\\w"));
+  // Refused kinds never arrived; the watch's own notifications did.
+  EXPECT_EQ(sink->Count(EventKind::kCreated), 0u);
+  EXPECT_EQ(sink->Count(EventKind::kDeleted), 0u);
+  for (const Call& c : sink->calls()) {
+    if (c.kind == EventKind::kReadError) {
+      EXPECT_NE(c.error, 0u);
+    }
+  }
+}
+
+TEST_F(FolderMonitorTest, RefusedKindsStillGetBegunAndEnded) {
+  auto sink = RecordingSink::Make();
+  sink->Refuse(EventKind::kCreated);
+  Watch(*sink);
+  drive_.Write("x.txt", "data");
+  ASSERT_TRUE(sink->WaitForCall(EventKind::kChanged, "q:\\x.txt"));
+  ASSERT_TRUE(monitor_.UnwatchAll());
+  EXPECT_EQ(sink->Count(EventKind::kCreated), 0u);
+  EXPECT_EQ(sink->Count(EventKind::kWatchBegun), 1u);
+  EXPECT_EQ(sink->Count(EventKind::kWatchEnded), 1u);
+}
+
+TEST_F(FolderMonitorTest, UnwatchAllThenWatchStartsAFreshWorkerAndThread) {
+  EXPECT_FALSE(monitor_.UnwatchAll());  // nothing running yet
+  auto sink = RecordingSink::Make();
+  Watch(*sink);
+  EXPECT_TRUE(monitor_.WorkerRunning());
+  EXPECT_TRUE(EventPoster::ThreadRunning());
+  const auto threads = EventPoster::ThreadsStarted();
+  ASSERT_TRUE(monitor_.UnwatchAll());
+  EXPECT_FALSE(monitor_.WorkerRunning());
+  EXPECT_FALSE(EventPoster::ThreadRunning());
+  EXPECT_FALSE(monitor_.UnwatchAll());
+
+  auto again = RecordingSink::Make();
+  Watch(*again);
+  EXPECT_TRUE(monitor_.WorkerRunning());
+  EXPECT_EQ(EventPoster::ThreadsStarted(), threads + 1);
+  drive_.Write("fresh.txt", "x");
+  EXPECT_TRUE(again->WaitForCall(EventKind::kCreated, "q:\\fresh.txt"));
+  EXPECT_NE(again->calls().front().thread, sink->calls().front().thread);
+}
+
+TEST_F(FolderMonitorTest, TenQuickEventsArriveInOrder) {
+  auto sink = RecordingSink::Make();
+  Watch(*sink);
+  for (int i = 0; i < 10; ++i) std::ofstream(drive_.native("f" + std::to_string(i)));
+  ASSERT_TRUE(sink->WaitFor([](const std::vector<Call>& calls) {
+    int created = 0;
+    for (const auto& c : calls) created += c.kind == EventKind::kCreated;
+    return created == 10;
+  }));
+  std::vector<std::string> order;
+  for (const Call& c : sink->calls()) {
+    if (c.kind == EventKind::kCreated) order.push_back(c.path);
+  }
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(order[static_cast<std::size_t>(i)], "q:\\f" + std::to_string(i));
+}
+
+TEST_F(FolderMonitorTest, ASinkLivesAsLongAsItsWatch) {
+  // The caller lets go of its sink at once; the watch keeps it alive.
+  auto sink = RecordingSink::Make();
+  RecordingSink* raw = sink.get();
+  Watch(*sink);
+  sink.reset();
+  drive_.Write("kept.txt", "x");
+  EXPECT_TRUE(raw->WaitForCall(EventKind::kCreated, "q:\\kept.txt"));
+  EXPECT_TRUE(monitor_.UnwatchFolder(drive_.root()));
+}
+
+}  // namespace
+}  // namespace torvane::filewatch
