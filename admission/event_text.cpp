@@ -1,0 +1,37 @@
+#include "admission/event_text.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace torvane::admission {
+
+std::size_t GbkPrefixLength(std::string_view text, std::size_t limit) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const std::size_t step = (c >= 0x81 && c <= 0xFE && i + 1 < text.size()) ? 2 : 1;
+    if (i + step > limit) break;
+    i += step;
+  }
+  return i;
+}
+
+EventText FormatEventText(const char* format, ...) {
+  EventText t;
+  va_list args;
+  va_start(args, format);
+  const int n = std::vsnprintf(t.buf_, sizeof t.buf_, format, args);
+  va_end(args);
+  if (n < 0) {
+    t.buf_[0] = '\0';
+    t.cut_ = true;
+  } else if (static_cast<std::size_t>(n) >= sizeof t.buf_) {
+    // vsnprintf kept 511 bytes; drop a lead byte left without its trail.
+    const std::string_view kept(t.buf_, sizeof t.buf_ - 1);
+    t.buf_[GbkPrefixLength(kept, kept.size())] = '\0';
+    t.cut_ = true;
+  }
+  return t;
+}
+
+}  // namespace torvane::admission

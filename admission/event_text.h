@@ -1,0 +1,35 @@
+#pragma once
+// Event texts are formatted into a 512-byte buffer. A text that does not fit
+// is cut at the last whole character before the buffer's end: the bytes are
+// walked from the start as GBK (a lead byte 0x81..0xFE takes the next byte
+// with it), so a double-byte character is never split and the buffer always
+// ends in a NUL.
+#include <cstddef>
+#include <string_view>
+
+namespace torvane::admission {
+
+inline constexpr std::size_t kEventTextSize = 512;
+
+class EventText {
+ public:
+  const char* c_str() const { return buf_; }
+  std::string_view view() const { return buf_; }
+  bool cut() const { return cut_; }  // the full text did not fit
+
+ private:
+  friend EventText FormatEventText(const char* format, ...);
+  char buf_[kEventTextSize] = {};
+  bool cut_ = false;
+};
+
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+EventText FormatEventText(const char* format, ...);
+
+// The length of the longest prefix of `text` no longer than `limit` bytes that
+// ends on a GBK character boundary.
+std::size_t GbkPrefixLength(std::string_view text, std::size_t limit);
+
+}  // namespace torvane::admission

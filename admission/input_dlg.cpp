@@ -1,0 +1,101 @@
+#include "admission/input_dlg.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "admission/edit_password_dlg.h"
+#include "admission/event_text.h"
+#include "admission/secret_text.h"
+#include "admission/texts.h"
+#include "config/host_directory.h"
+
+namespace torvane::admission {
+
+CInputDlg::CInputDlg(AdmissionServices& services, char letter, std::string_view serial,
+                     std::int32_t accessValue)
+    : services_(services), letter_(letter), accessValue_(accessValue) {
+  const std::size_t n = GbkPrefixLength(serial, sizeof serial_ - 1);
+  std::memcpy(serial_, serial.data(), n);
+}
+
+bool CInputDlg::OnInitDialog(platform::DialogWindow& window) {
+  window.CenterWindow();
+  window.SetFocus(kPasswordEdit);
+  return true;
+}
+
+void CInputDlg::OnCommand(platform::DialogWindow& window, int id) {
+  if (id == platform::kIdOk) {
+    Unlock(window);
+  } else if (id == platform::kIdCancel) {
+    window.EndDialog(platform::kIdCancel);
+  } else if (id == kChangeButton) {
+    ChangePassword(window);
+  }
+}
+
+void CInputDlg::Box(platform::DialogWindow& window, const char* text) {
+  services_.Ui().MessageBox(&window, text, text::kCaptionFailure, platform::kMbIconExclamation);
+}
+
+void CInputDlg::Unlock(platform::DialogWindow& window) {
+  const SecretText password(window.GetItemText(kPasswordEdit));
+  SecureDisk* disk = services_.Disk();
+  if (!disk || disk->IsDIZaraz(letter_) == 0) {
+    Box(window, text::kNoClassifiedDisk);
+    return;
+  }
+  RegInfo reg{};
+  const std::int32_t registration = disk->LoadRegInfo(&reg);
+  reg.ownerName[sizeof reg.ownerName - 1] = '\0';
+  const bool named = registration == 0;
+  const char* owner = reg.ownerName;
+
+  const std::int32_t tried = disk->TryUserPasswd(password.c_str());
+  if (tried == kPasswdUnregistered) {
+    Box(window, text::kUnregisteredDisk);
+    return;
+  }
+  if (tried == kPasswdTooManyTries) {
+    const EventText t = named ? FormatEventText(text::kTooManyTriesOwner, letter_, serial_, owner)
+                              : FormatEventText(text::kTooManyTriesCode, letter_, serial_, registration);
+    services_.Report(t.view(), kEventType);
+    Box(window, text::kTooManyTries);
+    return;
+  }
+  if (tried != 0) {
+    services_.Log(FormatEventText(text::kLogTryFailed, tried).view());
+    const EventText t = named ? FormatEventText(text::kWrongPasswordOwner, letter_, serial_, owner)
+                              : FormatEventText(text::kWrongPasswordCode, letter_, serial_, registration);
+    services_.Report(t.view(), kEventType);
+    Box(window, text::kWrongPassword);
+    return;
+  }
+
+  const std::int32_t opened = disk->OpenSecDisk(password.c_str(), letter_, accessValue_);
+  if (opened != 0) {
+    services_.Log(FormatEventText(text::kLogOpenFailed, opened).view());
+    const EventText t = named ? FormatEventText(text::kOpenFailedOwner, letter_, serial_, owner)
+                              : FormatEventText(text::kOpenFailedCode, letter_, serial_, registration);
+    services_.Report(t.view(), kEventType);
+    Box(window, text::kOpenClassifiedFailed);
+    return;
+  }
+  const EventText t = named ? FormatEventText(text::kOpenedOwner, letter_, serial_, owner)
+                            : FormatEventText(text::kOpenedCode, letter_, serial_, registration);
+  services_.Report(t.view(), kEventType);
+  services_.DismountVolume(letter_);  // the result is not looked at
+  if (window.IsDlgButtonChecked(kFormatCheck) == platform::kBstChecked) {
+    services_.StartProgram(config::HostDirectory() + text::kFormatProgram);
+  }
+  window.EndDialog(platform::kIdOk);
+}
+
+void CInputDlg::ChangePassword(platform::DialogWindow& window) {
+  CEditPasswordDlg change(services_, letter_, serial_);
+  window.EnableItem(kChangeButton, false);
+  services_.Ui().RunModal(CEditPasswordDlg::kTemplate, change);
+  window.EnableItem(kChangeButton, true);
+}
+
+}  // namespace torvane::admission

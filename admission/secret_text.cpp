@@ -1,0 +1,12 @@
+#include "admission/secret_text.h"
+
+namespace torvane::admission {
+
+void WipeText(std::string& text) {
+  // Volatile stores are not removed as dead by the optimiser.
+  volatile char* p = text.data();
+  for (std::size_t i = 0; i < text.capacity(); ++i) p[i] = 0;
+  text.clear();
+}
+
+}  // namespace torvane::admission
