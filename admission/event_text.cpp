@@ -5,11 +5,12 @@
 
 namespace torvane::admission {
 
-std::size_t GbkPrefixLength(std::string_view text, std::size_t limit) {
+std::size_t GbkPrefixLength(std::string_view text, std::size_t limit, bool continues) {
   std::size_t i = 0;
   while (i < text.size()) {
     const auto c = static_cast<unsigned char>(text[i]);
-    const std::size_t step = (c >= 0x81 && c <= 0xFE && i + 1 < text.size()) ? 2 : 1;
+    const bool lead = c >= 0x81 && c <= 0xFE;
+    const std::size_t step = lead && (continues || i + 1 < text.size()) ? 2 : 1;
     if (i + step > limit) break;
     i += step;
   }
@@ -26,9 +27,10 @@ EventText FormatEventText(const char* format, ...) {
     t.buf_[0] = '\0';
     t.cut_ = true;
   } else if (static_cast<std::size_t>(n) >= sizeof t.buf_) {
-    // vsnprintf kept 511 bytes; drop a lead byte left without its trail.
+    // vsnprintf kept 511 bytes of a longer text; a lead byte at their end
+    // lost its trail byte and goes too.
     const std::string_view kept(t.buf_, sizeof t.buf_ - 1);
-    t.buf_[GbkPrefixLength(kept, kept.size())] = '\0';
+    t.buf_[GbkPrefixLength(kept, kept.size(), true)] = '\0';
     t.cut_ = true;
   }
   return t;

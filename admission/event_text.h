@@ -29,7 +29,8 @@ __attribute__((format(printf, 1, 2)))
 EventText FormatEventText(const char* format, ...);
 
 // The length of the longest prefix of `text` no longer than `limit` bytes that
-// ends on a GBK character boundary.
-std::size_t GbkPrefixLength(std::string_view text, std::size_t limit);
+// ends on a GBK character boundary. With `continues`, `text` is the start of
+// a longer text, so a lead byte at its very end is half a character.
+std::size_t GbkPrefixLength(std::string_view text, std::size_t limit, bool continues = false);
 
 }  // namespace torvane::admission
