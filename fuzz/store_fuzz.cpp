@@ -1,0 +1,31 @@
+// The warning store decoder over arbitrary file bytes: decryption, the
+// record split, and the reader's load path on the same bytes as a file.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "report/store_chain.h"
+#include "report/store_format.h"
+#include "report/warning_store.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const auto decoded = torvane::report::DecodeWarningStore(bytes);
+  if (decoded.code == 0) {
+    std::size_t total = 0;
+    for (const auto& record : torvane::report::SplitWarningRecords(decoded.plaintext))
+      total += record.size() + 1;
+    if (total < decoded.plaintext.size()) __builtin_trap();  // records must cover the text
+  }
+  // The plaintext itself as records, for split inputs that decrypt rarely.
+  (void)torvane::report::SplitWarningRecords(bytes);
+  // The tail decoder an append uses on the file's last two blocks.
+  if (size >= 2 * torvane::report::kStoreBlock) {
+    std::string tail;
+    (void)torvane::report::DecryptChainTail(bytes.substr(size - 32, 16), bytes.substr(size - 16),
+                                            tail);
+    if (tail.size() >= torvane::report::kStoreBlock) __builtin_trap();
+  }
+  return 0;
+}
