@@ -14,6 +14,15 @@ FakeServices::FakeServices(const std::string& script) : disk(LoadStandIn()) {
   EXPECT_NE(ui, nullptr) << error;
   if (!ui) ui = std::make_unique<platform::ScriptedUi>(std::vector<platform::ScriptedUi::Step>{});
   ui->SetStepWait(std::chrono::milliseconds(3000));
+  ui->SetTranscriptSink([this](const std::string& line) {
+    std::lock_guard<std::mutex> hold(mu_);
+    sequence_.push_back(line);
+  });
+}
+
+std::vector<std::string> FakeServices::Sequence() const {
+  std::lock_guard<std::mutex> hold(mu_);
+  return sequence_;
 }
 
 FakeServices::~FakeServices() { JoinThreads(); }
@@ -22,6 +31,7 @@ void FakeServices::Report(std::string_view text, std::int32_t eventType) {
   if (eventType != 2) ++badEventTypes;
   std::lock_guard<std::mutex> hold(mu_);
   reports_.emplace_back(text);
+  sequence_.push_back("report " + std::string(text));
 }
 
 void FakeServices::Log(std::string_view text) {

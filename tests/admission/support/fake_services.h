@@ -40,6 +40,8 @@ class FakeServices final : public admission::AdmissionServices {
   std::vector<std::string> Audits() const;   // "start e", "stop all", "stop E"
   std::vector<std::string> Actions() const;  // "dismount e", "run PATH"
   std::vector<std::string> Transcript() const { return ui->Transcript(); }
+  // Reports ("report TEXT") and transcript lines, interleaved as they came.
+  std::vector<std::string> Sequence() const;
   // Transcript lines of message boxes only.
   std::vector<std::string> Boxes() const;
 
@@ -51,7 +53,7 @@ class FakeServices final : public admission::AdmissionServices {
 
  private:
   mutable std::mutex mu_;
-  std::vector<std::string> reports_, logs_, audits_, actions_;
+  std::vector<std::string> reports_, logs_, audits_, actions_, sequence_;
   std::vector<std::thread> threads_;
 };
 
