@@ -1,6 +1,7 @@
 #pragma once
 // An event-driven (SAX) XML reader over a byte buffer, with namespace
-// processing. Names and texts reach the handler as UTF-16. A document that
+// processing. Names and texts reach the handler as UTF-16; namespace
+// declarations come as prefix mappings, never as attributes. A document that
 // carries a document type declaration is refused before any of its entities
 // could be expanded or any external resource read.
 #include <memory>

@@ -35,8 +35,11 @@ std::int32_t InfoWarnClient::ReportInfoWarn(const char* guid, const char* when, 
     if (!proxy.Call(kInfoWarn, record)) return kInfoWarnFailed;
     const SoapValue& answer = record[kInfoWarnReturn];
     if (answer.kind != SoapValue::Kind::kSigned) return kInfoWarnFailed;
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(
+    const auto low = static_cast<std::int32_t>(static_cast<std::uint32_t>(
         static_cast<std::uint64_t>(answer.signed_value) & 0xFFFFFFFFu));
+    // A refusal must not read as acceptance once cut to 32 bits.
+    if (low == 0 && answer.signed_value != 0) return kInfoWarnFailed;
+    return low;
   } catch (const std::bad_alloc&) {
     return kInfoWarnFailed;
   }

@@ -21,7 +21,8 @@ class InfoWarnClient {
 
   // One complete infoWarn exchange with a fresh proxy and connection. Texts
   // are in the thread's ANSI code page; a null text goes out as nil.
-  // Returns the low 32 bits of infoWarnReturn, or kInfoWarnFailed.
+  // Returns the low 32 bits of infoWarnReturn, or kInfoWarnFailed (also for
+  // a non-zero answer whose low 32 bits are all zero).
   std::int32_t ReportInfoWarn(const char* guid, const char* when, const char* memos,
                               std::int32_t logType);
 

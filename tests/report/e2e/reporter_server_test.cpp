@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "report/reporter.h"
+#include "report/warning_store.h"
+#include "server_fixture.h"
+
+namespace torvane::test {
+namespace {
+
+// "插入U盘 "A&B" a|b" in GBK, and the same text in UTF-8.
+constexpr char kGbkText[] = "\xb2\xe5\xc8\xeb" "U" "\xc5\xcc" " \"A&B\" a|b";
+constexpr char kUtf8Text[] = "插入U盘 \"A&B\" a|b";
+
+platform::LocalTime FixedTime() { return {2026, 1, 2, 3, 4, 5}; }
+
+class ReporterServer : public ServerTest {
+ protected:
+  std::vector<std::string> Records() const { return report::SplitWarningRecords(report::ReadWarningStore(Store())); }
+};
+
+TEST_F(ReporterServer, DeliveredEventIsNotStored) {
+  Configure("T1", ServiceUrl());
+  const auto before = Calls().size();
+  EXPECT_EQ(report::ReportEvent(kGbkText, 2, FixedTime), 0);
+  EXPECT_FALSE(std::filesystem::exists(Store()));
+  const auto calls = Calls();
+  ASSERT_EQ(calls.size(), before + 1);
+  const std::string& call = calls.back();
+  EXPECT_NE(call.find("\"operation\":\"infoWarn\""), std::string::npos) << call;
+  EXPECT_NE(call.find(JsonField("guid", "T1")), std::string::npos) << call;
+  EXPECT_NE(call.find(JsonField("when", "2026-01-02 03:04:05")), std::string::npos) << call;
+  EXPECT_NE(call.find(JsonField("memos", kUtf8Text)), std::string::npos) << call;
+  EXPECT_NE(call.find(JsonField("logType", "2")), std::string::npos) << call;
+  EXPECT_NE(call.find("\"ascii_body\":true"), std::string::npos) << call;
+  EXPECT_NE(call.find(JsonField("SOAPAction", "\"\"")), std::string::npos) << call;
+  EXPECT_NE(call.find(JsonField("Accept", "text/xml")), std::string::npos) << call;
+  EXPECT_NE(call.find(JsonField("Host", "127.0.0.1")), std::string::npos) << "no port in Host";
+  EXPECT_NE(call.find(JsonField("Content-Type", "text/xml; charset=utf-8")), std::string::npos);
+  EXPECT_NE(call.find(JsonField("User-Agent", "Microsoft-ATL-Native/7.00")), std::string::npos);
+  EXPECT_NE(call.find("&#x63D2;&#x5165;U&#x76D8; \\\"A&amp;B\\\" a|b"), std::string::npos)
+      << "the wire form of the text";
+}
+
+TEST_F(ReporterServer, ExactRecordForAKnownUidTimeAndText) {
+  Configure("T1", ServiceUrl());
+  SetMode("answer 5");
+  EXPECT_EQ(report::ReportEvent("X", 2, FixedTime), -1);
+  EXPECT_EQ(Records(), std::vector<std::string>{"T1|2026-01-02 03:04:05|X|2|"});
+  EXPECT_EQ(report::ReadWarningStore(Store()), "T1|2026-01-02 03:04:05|X|2|,");
+}
+
+TEST_F(ReporterServer, EveryRefusalStoresExactlyOneRecord) {
+  Configure("T1", ServiceUrl());
+  const std::string record = std::string("T1|2026-01-02 03:04:05|") + kGbkText + "|2|";
+  std::vector<std::string> expected;
+  for (const char* mode : {"answer 5", "answer -1", "answer 4294967296", "fault", "close",
+                           "status 404", "answer 12x"}) {
+    SCOPED_TRACE(mode);
+    SetMode(mode);
+    EXPECT_EQ(report::ReportEvent(kGbkText, 2, FixedTime), -1);
+    expected.push_back(record);
+    EXPECT_EQ(Records(), expected);
+  }
+}
+
+TEST_F(ReporterServer, ServerDownIsStored) {
+  Configure("T1", "http://127.0.0.1:1/WebDeduRazivor/services/DeduRazivor");
+  EXPECT_EQ(report::ReportEvent("down", 2, FixedTime), -1);
+  EXPECT_EQ(Records(), std::vector<std::string>{"T1|2026-01-02 03:04:05|down|2|"});
+}
+
+TEST_F(ReporterServer, UnusableWebAddressIsStoredWithoutAConnection) {
+  const auto before = Calls().size();
+  for (const std::string& address :
+       {std::string(), "https://127.0.0.1:" + port_ + "/WebDeduRazivor/services/DeduRazivor",
+        "127.0.0.1:" + port_, std::string("http://")}) {
+    SCOPED_TRACE(address);
+    Configure("", address);
+    EXPECT_EQ(report::ReportEvent("e", 2, FixedTime), -1);
+  }
+  EXPECT_EQ(Calls().size(), before) << "nothing reached the server";
+  EXPECT_EQ(Records(), std::vector<std::string>(4, "|2026-01-02 03:04:05|e|2|"));
+}
+
+TEST_F(ReporterServer, MissingFilesStoreWithAnEmptyIdentifier) {
+  EXPECT_EQ(report::ReportEvent("none", 2, FixedTime), -1);
+  EXPECT_EQ(Records(), std::vector<std::string>{"|2026-01-02 03:04:05|none|2|"});
+}
+
+TEST_F(ReporterServer, RealClockStampsTheRecord) {
+  Configure("T2", "");
+  EXPECT_EQ(report::ReportEvent("now", 2), -1);
+  const auto records = Records();
+  ASSERT_EQ(records.size(), 1u);
+  ASSERT_EQ(records[0].size(), std::string("T2|2026-01-02 03:04:05|now|2|").size());
+  EXPECT_EQ(records[0].substr(0, 3), "T2|");
+  EXPECT_EQ(records[0].substr(22), "|now|2|");
+}
+
+// A server that accepts and never answers: the receive wait times out.
+TEST_F(ReporterServer, StalledServerIsStored) {
+  Configure("T1", ServiceUrl());
+  SetMode("stall 15");
+  EXPECT_EQ(report::ReportEvent("slow", 2, FixedTime), -1);
+  EXPECT_EQ(Records(), std::vector<std::string>{"T1|2026-01-02 03:04:05|slow|2|"});
+}
+
+}  // namespace
+}  // namespace torvane::test

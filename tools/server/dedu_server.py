@@ -1,0 +1,186 @@
+#!/usr/bin/env python3
+"""Stand-in management server: serves the DeduRazivor infoWarn operation.
+
+Decodes each SOAP request it receives (character references back to text),
+records it as one JSON line, and answers as the mode file says. The mode is
+read again for every request, so a test can change it between calls:
+
+    answer N     status 200 with infoWarnReturn N (default: answer 0)
+    fault        status 500 with a SOAP fault (soapenv:Server)
+    stall [S]    read the request, then send nothing for S seconds (30)
+    close        read the request, then close the connection at once
+    status N     status N with an empty body
+
+Usage: dedu_server.py [--host 127.0.0.1] [--port 0] [--port-file F]
+                      [--record F.jsonl] [--mode-file F] [--mode "answer 0"]
+"""
+import argparse
+import json
+import os
+import socket
+import sys
+import threading
+import time
+import xml.etree.ElementTree as ET
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+SERVICE_PATH = "/WebDeduRazivor/services/DeduRazivor"
+ENV_NS = "http://schemas.xmlsoap.org/soap/envelope/"
+XSI_NS = "http://www.w3.org/2001/XMLSchema-instance"
+MAX_BODY = 1 << 20
+
+REPLY = (
+    '<?xml version="1.0" encoding="utf-8"?>'
+    '<soapenv:Envelope xmlns:soapenv="http://schemas.xmlsoap.org/soap/envelope/" '
+    'xmlns:xsd="http://www.w3.org/2001/XMLSchema" '
+    'xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">'
+    '<soapenv:Body><ns1:{op}Response '
+    'soapenv:encodingStyle="http://schemas.xmlsoap.org/soap/encoding/" '
+    'xmlns:ns1="{ns}"><{op}Return xsi:type="xsd:long">{value}</{op}Return>'
+    '</ns1:{op}Response></soapenv:Body></soapenv:Envelope>')
+
+FAULT = (
+    '<?xml version="1.0" encoding="utf-8"?>'
+    '<soapenv:Envelope xmlns:soapenv="http://schemas.xmlsoap.org/soap/envelope/" '
+    'xmlns:xsd="http://www.w3.org/2001/XMLSchema" '
+    'xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">'
+    '<soapenv:Body><soapenv:Fault><faultcode>soapenv:{code}</faultcode>'
+    '<faultstring>{text}</faultstring></soapenv:Fault></soapenv:Body></soapenv:Envelope>')
+
+record_lock = threading.Lock()
+
+
+def decode_call(body):
+    """Operation name, namespace and parameters (None for nil) of a request."""
+    root = ET.fromstring(body)
+    if root.tag != "{%s}Envelope" % ENV_NS:
+        raise ValueError("not a SOAP 1.1 envelope")
+    soap_body = root.find("{%s}Body" % ENV_NS)
+    if soap_body is None or len(soap_body) == 0:
+        raise ValueError("no operation element")
+    op = soap_body[0]
+    ns, _, name = op.tag[1:].partition("}") if op.tag.startswith("{") else ("", "", op.tag)
+    params = {}
+    for child in op:
+        if child.attrib.get("{%s}nil" % XSI_NS) in ("1", "true"):
+            params[child.tag] = None
+        else:
+            params[child.tag] = child.text or ""
+    return name, ns, params
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "DeduRazivorStandIn/1.0"
+
+    def log_message(self, fmt, *args):
+        if self.server.verbose:
+            sys.stderr.write("dedu_server: " + (fmt % args) + "\n")
+
+    def mode(self):
+        text = self.server.default_mode
+        if self.server.mode_file and os.path.exists(self.server.mode_file):
+            with open(self.server.mode_file, encoding="utf-8") as f:
+                text = f.read().strip() or text
+        words = text.split()
+        return words[0], words[1:]
+
+    def send(self, status, body, content_type="text/xml; charset=utf-8"):
+        data = body.encode("utf-8")
+        self.send_response(status)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(data)))
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.wfile.write(data)
+        self.close_connection = True
+
+    def do_GET(self):
+        self.send(404, "", "text/plain")
+
+    def do_POST(self):
+        length = int(self.headers.get("Content-Length") or 0)
+        if length < 0 or length > MAX_BODY:
+            self.send(413, "", "text/plain")
+            return
+        raw = self.rfile.read(length)
+        entry = {"time": time.time(), "path": self.path,
+                 "headers": {k: v for k, v in self.headers.items()},
+                 "request_line": self.requestline}
+        op, ns = "", ""
+        try:
+            text = raw.decode("utf-8")
+            entry["ascii_body"] = all(0x20 <= b <= 0x7E for b in raw)
+            op, ns, params = decode_call(text)
+            entry.update(operation=op, namespace=ns, params=params)
+        except (UnicodeDecodeError, ET.ParseError, ValueError) as e:
+            entry["error"] = str(e)
+        entry["body"] = raw.decode("utf-8", "replace")
+        with record_lock:
+            if self.server.record:
+                with open(self.server.record, "a", encoding="utf-8") as f:
+                    f.write(json.dumps(entry, ensure_ascii=False, separators=(",", ":")) + "\n")
+
+        if self.path.split("?")[0] != SERVICE_PATH:
+            self.send(404, "", "text/plain")
+            return
+        if "error" in entry:
+            self.send(500, FAULT.format(code="Client", text="unreadable request"))
+            return
+        kind, args = self.mode()
+        if kind == "answer":
+            value = args[0] if args else "0"
+            self.send(200, REPLY.format(op=op, ns=ns, value=value))
+        elif kind == "fault":
+            self.send(500, FAULT.format(code="Server", text="event refused"))
+        elif kind == "stall":
+            time.sleep(float(args[0]) if args else 30.0)
+            self.close_connection = True
+        elif kind == "close":
+            self.close_connection = True
+            try:
+                self.connection.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+        elif kind == "status":
+            self.send(int(args[0]) if args else 503, "", "text/plain")
+        else:
+            self.send(500, FAULT.format(code="Server", text="unknown mode " + kind))
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--host", default="127.0.0.1")
+    ap.add_argument("--port", type=int, default=0)
+    ap.add_argument("--port-file")
+    ap.add_argument("--record")
+    ap.add_argument("--mode-file")
+    ap.add_argument("--mode", default="answer 0")
+    ap.add_argument("--verbose", action="store_true")
+    args = ap.parse_args()
+    if args.host not in ("127.0.0.1", "localhost", "::1"):
+        sys.exit("dedu_server: serves loopback only")
+
+    server = ThreadingHTTPServer((args.host, args.port), Handler)
+    server.daemon_threads = True
+    server.record = args.record
+    server.mode_file = args.mode_file
+    server.default_mode = args.mode
+    server.verbose = args.verbose
+    port = server.server_address[1]
+    if args.port_file:
+        tmp = args.port_file + ".tmp"
+        with open(tmp, "w") as f:
+            f.write("%d\n" % port)
+        os.replace(tmp, args.port_file)
+    print("dedu_server: http://%s:%d%s" % (args.host, port, SERVICE_PATH), flush=True)
+    try:
+        server.serve_forever()
+    except KeyboardInterrupt:
+        pass
+    finally:
+        server.server_close()
+
+
+if __name__ == "__main__":
+    main()
