@@ -120,8 +120,8 @@ std::int32_t DiskInfo(SimFile& f, Call& c, int letter, char* vid, char* pid, cha
 
 std::int32_t IsClassified(SimFile& f, Call& c, int letter) {
   c.log = Letter(letter);
+  Section& lib = f.Get("library");  // may grow the section list: look up the drive after
   Section* d = Drive(f, letter);
-  Section& lib = f.Get("library");
   const std::string sel = d ? std::string(1, static_cast<char>(letter)) : std::string();
   if (!lib.Find("selected") || *lib.Find("selected") != sel) {
     lib.Set("selected", sel);
