@@ -9,5 +9,6 @@ namespace torvane::host {
 using Args = std::vector<std::string>;
 
 int RunConfig(const Args& args);
+int RunReport(const Args& args);
 
 }  // namespace torvane::host

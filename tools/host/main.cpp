@@ -16,6 +16,8 @@ struct Command {
 constexpr Command kCommands[] = {
     {"config", "config [--dir DIR]   print the host directory and every configuration value",
      torvane::host::RunConfig},
+    {"report", "report [--dir DIR] TEXT   report one event (type 2) and say if it was delivered",
+     torvane::host::RunReport},
 };
 
 int Usage() {

@@ -3,6 +3,8 @@
 
     run_with_server.py [--emulator wine] -- PROGRAM [ARGS...]
 
+A Windows program (.exe) runs under wine when no emulator is given.
+
 The program finds the server through the environment:
     TORVANE_SERVER_PORT  the port
     TORVANE_SERVER_DIR   a folder holding "mode" (written by the test) and
@@ -32,6 +34,9 @@ def main():
     command = argv[1:]
     if not command:
         sys.exit("usage: run_with_server.py [--emulator CMD] -- PROGRAM [ARGS...]")
+
+    if not emulator and command[0].lower().endswith(".exe") and os.name != "nt":
+        emulator = ["wine"]
 
     folder = tempfile.mkdtemp(prefix="torvane-server-")
     port_file = os.path.join(folder, "port")
