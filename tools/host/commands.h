@@ -10,5 +10,7 @@ using Args = std::vector<std::string>;
 
 int RunConfig(const Args& args);
 int RunReport(const Args& args);
+int RunScan(const Args& args);
+int RunWatchDevices(const Args& args);
 
 }  // namespace torvane::host

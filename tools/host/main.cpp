@@ -18,6 +18,12 @@ constexpr Command kCommands[] = {
      torvane::host::RunConfig},
     {"report", "report [--dir DIR] TEXT   report one event (type 2) and say if it was delivered",
      torvane::host::RunReport},
+    {"scan", "scan [--dir DIR] [--selvik PATH] [--script FILE|-] [--utf8]   one scan pass",
+     torvane::host::RunScan},
+    {"watch-devices",
+     "watch-devices [--dir DIR] [--selvik PATH] [--script FILE|-] [--utf8] [--drive X=DIR]...   "
+     "the device watch window, driven by the script",
+     torvane::host::RunWatchDevices},
 };
 
 int Usage() {

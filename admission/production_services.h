@@ -1,0 +1,19 @@
+#pragma once
+// The admission services as the library runs them: events through the
+// reporter, lines to the operation log, the file activity monitor, the
+// secure-disk library loaded at first need, the platform's volume, process,
+// drive list and threads.
+#include <memory>
+#include <string>
+
+#include "admission/services.h"
+#include "platform/dialog.h"
+
+namespace torvane::admission {
+
+// `selvikPath`: the secure-disk library to load (its bare name by default,
+// found by the platform's search rules).
+std::shared_ptr<AdmissionServices> CreateProductionServices(std::unique_ptr<platform::Ui> ui,
+                                                            std::string selvikPath);
+
+}  // namespace torvane::admission

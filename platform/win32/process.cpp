@@ -1,0 +1,11 @@
+#include <windows.h>
+
+#include "platform/process.h"
+
+namespace torvane::platform {
+
+bool StartProgram(const std::string& commandLine) {
+  return ::WinExec(commandLine.c_str(), SW_SHOW) > 31;
+}
+
+}  // namespace torvane::platform

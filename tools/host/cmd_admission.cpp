@@ -1,0 +1,234 @@
+// torvane-host scan / watch-devices: whole admissions from the command line.
+//
+//   scan [options]            one scan pass, as the device watch window runs
+//                             it at start, over fresh drive slots
+//   watch-devices [options]   the device watch window: its start (slot reset,
+//                             first pass), then the script's device events
+//                             (arrive, remove, timer) and answers, until the
+//                             script ends
+// Options:
+//   --dir DIR          host directory with the suite's configuration files
+//                      (the operation log and the warning store go there too)
+//   --selvik PATH      the secure-disk library (default: the stand-in built
+//                      beside this program, else the platform's search)
+//   --script FILE      UI script ("-" for standard input); see
+//                      platform/scripted_ui.h. Without it, POSIX dialogs are
+//                      cancelled and boxes answered OK; Windows uses its own.
+//   --utf8             write the transcript in UTF-8 instead of GBK
+//   --drive X=DIR      POSIX: maps drive X to DIR (repeatable)
+// The transcript goes to standard output, then the handled drive slots.
+// watch-devices also offers the script hooks "unmap-x" (call unmap-f) that
+// take a drive out of the drive map, as pulling the disk would.
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <thread>
+
+#include "admission/device_watch.h"
+#include "admission/kernel_names.h"
+#include "admission/production_services.h"
+#include "admission/scan_pass.h"
+#include "admission/selvik_library.h"
+#include "config/host_directory.h"
+#include "platform/codepage.h"
+#include "platform/drive_map.h"
+#include "platform/host_dir.h"
+#include "platform/named_flag.h"
+#include "platform/native_ui.h"
+#include "platform/scripted_ui.h"
+#include "tools/host/commands.h"
+
+namespace torvane::host {
+namespace {
+
+struct Options {
+  std::string selvik;
+  std::string script;
+  bool scripted = false;
+  bool utf8 = false;
+};
+
+std::string Utf8(std::string_view ansi) {
+  std::string out;
+  const std::u16string wide = platform::AnsiToUtf16(ansi);
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    std::uint32_t c = wide[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size()) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00u);
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::string DefaultSelvik() {
+  const std::string here = platform::ExecutableDirectory();
+  for (const std::string& candidate : {here + "selvik" + platform::kPathSeparator + admission::SelvikLibraryName(),
+                                       here + admission::SelvikLibraryName()}) {
+    if (!here.empty() && std::ifstream(candidate).good()) return candidate;
+  }
+  return admission::SelvikLibraryName();
+}
+
+int Usage(const char* command) {
+  std::fprintf(stderr,
+               "usage: torvane-host %s [--dir DIR] [--selvik PATH] [--script FILE|-] [--utf8] "
+               "[--drive X=DIR]...\n",
+               command);
+  return 2;
+}
+
+bool Parse(const Args& args, Options& o) {
+  o.selvik = DefaultSelvik();
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (a == "--utf8") {
+      o.utf8 = true;
+    } else if (a == "--dir" && hasValue) {
+      std::string dir = args[++i];
+      if (!dir.empty() && dir.back() != '/' && dir.back() != '\\') dir += platform::kPathSeparator;
+      config::SetHostDirectoryOverride(dir);
+    } else if (a == "--selvik" && hasValue) {
+      o.selvik = args[++i];
+    } else if (a == "--script" && hasValue) {
+      const std::string path = args[++i];
+      std::ostringstream text;
+      if (path == "-") {
+        text << std::cin.rdbuf();
+      } else {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) {
+          std::fprintf(stderr, "torvane-host: cannot read %s\n", path.c_str());
+          return false;
+        }
+        text << in.rdbuf();
+      }
+      o.script = text.str();
+      o.scripted = true;
+    } else if (a == "--drive" && hasValue) {
+      const std::string& map = args[++i];
+      if (map.size() < 3 || map[1] != '=' || !platform::SetDriveRoot(map[0], map.substr(2))) {
+        std::fprintf(stderr, "torvane-host: bad drive mapping %s\n", map.c_str());
+        return false;
+      }
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The UI: scripted when a script was given (and always on POSIX).
+std::unique_ptr<platform::Ui> MakeUi(const Options& o, platform::ScriptedUi** scripted) {
+  std::string error;
+  std::unique_ptr<platform::Ui> ui;
+#ifdef _WIN32
+  const bool useScript = o.scripted;
+#else
+  const bool useScript = true;
+#endif
+  if (useScript) {
+    auto s = platform::ScriptedUi::FromText(o.script, &error);
+    if (s) {
+      const bool utf8 = o.utf8;
+      s->SetTranscriptSink([utf8](const std::string& line) {
+        const std::string out = utf8 ? Utf8(line) : line;
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+      });
+      *scripted = s.get();
+      ui = std::move(s);
+    }
+  } else {
+    ui = platform::CreateNativeUi(&error);
+  }
+  if (!ui) std::fprintf(stderr, "torvane-host: UI script: %s\n", error.c_str());
+  return ui;
+}
+
+void PrintSlots(const admission::AdmissionState& state) {
+  for (int i = 0; i < admission::kDriveCount; ++i) {
+    const auto& s = state.slots[static_cast<std::size_t>(i)];
+    if (s.handled.load() > 0) {
+      std::printf("slot %c: handled, serial %s, VID %s, PID %s\n", 'a' + i, s.serial.c_str(),
+                  s.vid.c_str(), s.pid.c_str());
+    }
+  }
+}
+
+std::shared_ptr<admission::AdmissionServices> Prepare(const Args& args, const char* command,
+                                                      platform::ScriptedUi** scripted) {
+  Options o;
+  if (!Parse(args, o)) {
+    Usage(command);
+    return nullptr;
+  }
+  auto ui = MakeUi(o, scripted);
+  if (!ui) return nullptr;
+  auto services = admission::CreateProductionServices(std::move(ui), o.selvik);
+  if (!services->Disk()) {
+    std::fprintf(stderr, "torvane-host: cannot load the secure-disk library %s\n", o.selvik.c_str());
+    return nullptr;
+  }
+  return services;
+}
+
+// Scan threads are not waited for by the window; the host gives them time to
+// end before it exits.
+void AwaitPasses() {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (platform::NamedFlag::Create(admission::kProgressFlag).held()) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+}  // namespace
+
+int RunScan(const Args& args) {
+  platform::ScriptedUi* scripted = nullptr;
+  auto services = Prepare(args, "scan", &scripted);
+  if (!services) return 1;
+  admission::AdmissionState state;
+  state.ResetSlots(services->Now());
+  admission::RunScanPass(*services, state, nullptr);
+  PrintSlots(state);
+  return 0;
+}
+
+int RunWatchDevices(const Args& args) {
+  platform::ScriptedUi* scripted = nullptr;
+  auto services = Prepare(args, "watch-devices", &scripted);
+  if (!services) return 1;
+  if (scripted) {
+    for (char c = 'a'; c <= 'z'; ++c) {
+      scripted->SetHook(std::string("unmap-") + c, [c] { platform::SetDriveRoot(c, ""); });
+    }
+  }
+  auto state = std::make_shared<admission::AdmissionState>();
+  admission::CDeviceMsgDlg window(services, state);
+  services->Ui().RunModal(admission::CDeviceMsgDlg::kTemplate, window);
+  AwaitPasses();
+  PrintSlots(*state);
+  return 0;
+}
+
+}  // namespace torvane::host
