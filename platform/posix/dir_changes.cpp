@@ -28,9 +28,13 @@
 namespace torvane::platform {
 namespace {
 
-// Changes held for a directory between reads, as Windows holds them: when
-// more arrive than fit, they are dropped and the next read reports 0 bytes.
-constexpr std::size_t kBacklogLimit = kChangeBufferSize;
+// Changes held for a directory between reads: when more arrive than fit,
+// they are dropped and the next read reports 0 bytes, as on Windows. Past
+// half of it, inotify is left to queue further events in the kernel until
+// reads have taken some (an inotify read adds at most twice its size).
+constexpr std::size_t kBacklogLimit = 64 * 1024;
+constexpr std::size_t kBacklogDrainStop = kBacklogLimit / 2;
+constexpr std::size_t kInotifyReadSize = 16 * 1024;
 
 constexpr std::uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MODIFY | IN_ATTRIB |
                                      IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
@@ -200,12 +204,16 @@ struct DirState {
         if (name == "." || name == "..") continue;
         const std::string child = JoinRel(rel, name);
         bool is_dir = e->d_type == DT_DIR;
-        if (e->d_type == DT_UNKNOWN) {
-          struct stat st;
-          is_dir = ::lstat((root + "/" + child).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        struct stat st {};
+        if (e->d_type == DT_UNKNOWN || (announce && !is_dir)) {
+          const bool known = ::lstat((root + "/" + child).c_str(), &st) == 0;
+          is_dir = known && S_ISDIR(st.st_mode);
         }
         if (announce && (filter & (is_dir ? kNotifyDirName : kNotifyFileName)))
           AddEntry(kActionAdded, child);
+        // Written before the watch could see it: Windows would have said so.
+        if (announce && !is_dir && st.st_size > 0 && (filter & (kNotifyLastWrite | kNotifySize)))
+          AddEntry(kActionModified, child);
         if (is_dir) stack.push_back(child);
       }
       ::closedir(d);
@@ -286,10 +294,12 @@ struct DirState {
     }
   }
 
-  // Reads everything inotify has for this directory.
+  bool WantsEvents() const { return pending || backlog.size() < kBacklogDrainStop; }
+
+  // Reads what inotify has for this directory, while there is room.
   void Drain() {
-    alignas(inotify_event) char buf[16384];
-    for (;;) {
+    alignas(inotify_event) char buf[kInotifyReadSize];
+    while (backlog.size() < kBacklogDrainStop) {
       const ssize_t n = ::read(inotify.get(), buf, sizeof buf);
       if (n <= 0) {
         if (n < 0 && errno == EINTR) continue;
@@ -451,6 +461,7 @@ class PosixPort final : public ChangePort {
         }
         fds.push_back({core_->wake.get(), POLLIN, 0});
         for (const auto& d : core_->dirs) {
+          if (!d->WantsEvents()) continue;  // full until a read takes some
           watched.push_back(d);
           fds.push_back({d->inotify.get(), POLLIN, 0});
         }

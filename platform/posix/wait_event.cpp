@@ -20,11 +20,11 @@ WaitEvent::~WaitEvent() = default;
 
 bool WaitEvent::ok() const { return true; }
 
+// Notifies under the lock: a waiter that sees the signal may destroy the
+// event at once, so nothing may touch it after the lock is released.
 void WaitEvent::Set() {
-  {
-    std::lock_guard guard(impl_->lock);
-    impl_->signalled = true;
-  }
+  std::lock_guard guard(impl_->lock);
+  impl_->signalled = true;
   impl_->cv.notify_all();
 }
 

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -72,7 +73,9 @@ class Captured {
 
 class DriveAuditTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(drive_.ok()); }
+  void SetUp() override {
+    if (!drive_.ok()) GTEST_SKIP() << "no drive letter for the test (Windows: run through wine_drives.sh)";
+  }
   void TearDown() override { EXPECT_TRUE(StopAllAudits()); }
 
   // Starts the audit and makes sure it sees changes before the test makes its own.
@@ -101,7 +104,7 @@ TEST_F(DriveAuditTest, EveryChangeBecomesItsTextWithTheFullPath) {
   fs::remove(drive_.native("dir"));
   ASSERT_TRUE(captured_.WaitFor(kDeleted + "t:\\dir" + kEnd));
   // A Chinese name arrives as GBK.
-  drive_.Write("\xe6\x96\x87\xe4\xbb\xb6.txt", "");  // 文件.txt (UTF-8 on disk here)
+  std::ofstream(drive_.folder() / fs::path(u"\u6587\u4ef6.txt"));  // 文件.txt
   ASSERT_TRUE(captured_.WaitFor(kCreated + "t:\\\xce\xc4\xbc\xfe.txt" + kEnd));
 
   for (const auto type : captured_.types()) EXPECT_EQ(type, 2);

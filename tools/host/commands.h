@@ -12,5 +12,6 @@ int RunConfig(const Args& args);
 int RunReport(const Args& args);
 int RunScan(const Args& args);
 int RunWatchDevices(const Args& args);
+int RunWatch(const Args& args);
 
 }  // namespace torvane::host

@@ -1,0 +1,68 @@
+// torvane-host watch DRIVE: audits a drive root as the library does for an
+// unlocked disk and prints each event text as it would be reported (GBK
+// bytes; pipe through `iconv -f GBK` on a UTF-8 terminal), until interrupted
+// or, with --seconds N, for N seconds. On POSIX the drive letter must be
+// mapped: TORVANE_DRIVE_MAP="e=/media/usb0".
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "filewatch/audit_reporter.h"
+#include "filewatch/drive_audit.h"
+#include "platform/dir_changes.h"
+#include "tools/host/commands.h"
+
+namespace torvane::host {
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void OnInterrupt(int) { g_interrupted = 1; }
+
+int WatchUsage() {
+  std::fprintf(stderr, "usage: torvane-host watch DRIVE [--seconds N]\n");
+  return 2;
+}
+
+}  // namespace
+
+int RunWatch(const Args& args) {
+  if (args.empty() || args[0].empty()) return WatchUsage();
+  const char letter = args[0][0];
+  if (!((letter >= 'a' && letter <= 'z') || (letter >= 'A' && letter <= 'Z'))) return WatchUsage();
+  long seconds = -1;
+  if (args.size() == 3 && args[1] == "--seconds") {
+    seconds = std::strtol(args[2].c_str(), nullptr, 10);
+    if (seconds <= 0) return WatchUsage();
+  } else if (args.size() != 1) {
+    return WatchUsage();
+  }
+
+  const std::string root = filewatch::DriveRootPath(letter);
+  if (!platform::IsDirectoryPath(root)) {
+    std::fprintf(stderr, "torvane-host: %s is not a directory here\n", root.c_str());
+    return 1;
+  }
+  filewatch::SetAuditReporter([](std::string_view text, std::int32_t type) {
+    std::printf("[%d] %.*s\n", static_cast<int>(type), static_cast<int>(text.size()), text.data());
+    std::fflush(stdout);
+  });
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
+  filewatch::StartDriveAudit(letter);
+  if (filewatch::FileMonitor().WatchCount() == 0) {
+    std::fprintf(stderr, "torvane-host: %s could not be watched\n", root.c_str());
+    return 1;
+  }
+  std::fprintf(stderr, "watching %s\n", root.c_str());
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (!g_interrupted && (seconds < 0 || std::chrono::steady_clock::now() < end))
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  filewatch::StopAllAudits();
+  return 0;
+}
+
+}  // namespace torvane::host
