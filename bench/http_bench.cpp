@@ -1,0 +1,160 @@
+// Requests per second of a small SOAP-sized POST with a 200-byte reply over
+// loopback, one new connection per request (as each report does), made by
+// this transport and by libcurl against the same in-process server.
+//
+// The server is a plain blocking socket loop: bench harness code, native only.
+#include <arpa/inet.h>
+#include <benchmark/benchmark.h>
+#include <curl/curl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "soap/http_client.h"
+
+namespace {
+
+const std::string kReply = "HTTP/1.1 200 OK\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: 200\r\n\r\n" +
+                           std::string(200, 'r');
+
+// Answers every request on a connection with kReply until the peer closes.
+class LoopbackServer {
+ public:
+  LoopbackServer() {
+    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int one = 1;
+    ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener_, 128) != 0)
+      std::abort();
+    socklen_t length = sizeof address;
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~LoopbackServer() {
+    stop_ = true;
+    ::shutdown(listener_, SHUT_RDWR);
+    thread_.join();
+    ::close(listener_);
+  }
+  int port() const { return port_; }
+
+ private:
+  void Serve() {
+    while (!stop_) {
+      const int fd = ::accept(listener_, nullptr, nullptr);
+      if (fd < 0) continue;
+      const int one = 1;
+      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+      Answer(fd);
+      ::close(fd);
+    }
+  }
+  static void Answer(int fd) {
+    std::string pending;
+    char buffer[8192];
+    for (;;) {
+      std::size_t head_end;
+      while ((head_end = pending.find("\r\n\r\n")) == std::string::npos) {
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) return;
+        pending.append(buffer, static_cast<std::size_t>(n));
+      }
+      std::size_t length = 0;
+      if (const std::size_t at = pending.find("Content-Length: "); at != std::string::npos && at < head_end)
+        length = std::stoul(pending.substr(at + 16));
+      while (pending.size() < head_end + 4 + length) {
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) return;
+        pending.append(buffer, static_cast<std::size_t>(n));
+      }
+      pending.erase(0, head_end + 4 + length);
+      if (::send(fd, kReply.data(), kReply.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(kReply.size())) return;
+    }
+  }
+
+  int listener_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+LoopbackServer& Server() {
+  static LoopbackServer server;
+  return server;
+}
+
+// About the size of an infoWarn envelope with a short Chinese event text.
+const std::string kBody =
+    "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\"><soap:Body>"
+    "<snp:infoWarn xmlns:snp=\"http://server:8080/WebDeduRazivor/services/DeduRazivor\"><guid>0123456789</guid>"
+    "<when>2026-12-08 00:00:00</when><memos>&#x63D2;&#x5165;&#x666E;&#x901A;U&#x76D8;</memos><logType>2</logType>"
+    "</snp:infoWarn></soap:Body></soap:Envelope>" + std::string(150, ' ');
+
+std::string Endpoint() { return "http://127.0.0.1:" + std::to_string(Server().port()) + "/WebDeduRazivor/services/DeduRazivor"; }
+
+void TorvaneTransport(benchmark::State& state) {
+  torvane::soap::Url url;
+  if (!torvane::soap::ParseUrl(Endpoint(), url)) state.SkipWithError("bad URL");
+  torvane::soap::HttpRequestOptions options;
+  options.method = "POST";
+  options.extra_headers = "SOAPAction: \"\"\r\nAccept: text/xml\r\n";
+  options.content_type = "text/xml; charset=utf-8";
+  options.body = kBody;
+  for (auto _ : state) {
+    torvane::soap::HttpClient client;  // a new connection per request
+    if (!client.PerformRequest(url, &options) || client.reply().body_length != 200) {
+      state.SkipWithError("request failed");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(TorvaneTransport)->UseRealTime();
+
+std::size_t Collect(char* data, std::size_t size, std::size_t count, void* out) {
+  static_cast<std::string*>(out)->append(data, size * count);
+  return size * count;
+}
+
+void CurlEasy(benchmark::State& state) {
+  curl_global_init(CURL_GLOBAL_DEFAULT);
+  const std::string url = Endpoint();
+  for (auto _ : state) {
+    CURL* curl = curl_easy_init();  // a new handle and connection per request
+    curl_slist* headers = nullptr;
+    headers = curl_slist_append(headers, "SOAPAction: \"\"");
+    headers = curl_slist_append(headers, "Accept: text/xml");
+    headers = curl_slist_append(headers, "Content-Type: text/xml; charset=utf-8");
+    headers = curl_slist_append(headers, "Expect:");
+    std::string reply;
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, kBody.data());
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(kBody.size()));
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
+    const CURLcode rc = curl_easy_perform(curl);
+    curl_slist_free_all(headers);
+    curl_easy_cleanup(curl);
+    if (rc != CURLE_OK || reply.size() != 200) {
+      state.SkipWithError("curl request failed");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(CurlEasy)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
