@@ -127,8 +127,10 @@ bool HttpClient::FollowRedirect(const HttpRequestOptions& options, int redirects
   const std::string* location = reply_.headers.Find("Location");
   if (location == nullptr) return true;  // nothing to follow: the caller sees the 30x
   if (redirects_left <= 0) return false;
+  std::string_view reference = *location;
+  while (!reference.empty() && (reference.back() == ' ' || reference.back() == '\t')) reference.remove_suffix(1);
   Url target;
-  if (!ResolveUrl(url_, *location, target)) return false;
+  if (!ResolveUrl(url_, reference, target)) return false;
   if (target.scheme_number != kSchemeHttp || target.host_name.empty()) return false;
   if (target.path.empty()) target.path = "/";
   if (target.port == 0) target.port = options.port;

@@ -6,7 +6,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -31,7 +33,7 @@ struct Socket::Impl {
   bool Wait(short events, std::uint32_t ms) {
     pollfd p{fd, events, 0};
     for (;;) {
-      const int n = ::poll(&p, 1, static_cast<int>(ms));
+      const int n = ::poll(&p, 1, static_cast<int>(std::min<std::uint32_t>(ms, INT32_MAX)));
       if (n > 0) return true;  // readiness or an error condition: the next call tells which
       if (n == 0) {
         last_error = ETIMEDOUT;

@@ -131,7 +131,8 @@ Socket::~Socket() { impl_->CloseAll(); }
 
 bool Socket::connected() const { return impl_->connected; }
 void Socket::Close() { impl_->CloseAll(); }
-void Socket::set_timeout_ms(std::uint32_t ms) { impl_->timeout_ms = ms; }
+// INFINITE (0xFFFFFFFF) would never end a wait: the longest wait is bounded.
+void Socket::set_timeout_ms(std::uint32_t ms) { impl_->timeout_ms = std::min<std::uint32_t>(ms, INT32_MAX); }
 std::uint32_t Socket::timeout_ms() const { return impl_->timeout_ms; }
 int Socket::last_error() const { return impl_->last_error; }
 

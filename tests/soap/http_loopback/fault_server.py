@@ -115,7 +115,7 @@ class Handler(socketserver.BaseRequestHandler):
         elif base.endswith("/redirect-rel"):
             send(sized(b"301 Moved", b"", b"Location: echo?from=rel\r\n"))
         elif base == "/redirect-close":
-            send(sized(b"303 See Other", b"", b"Location: /conn\r\nConnection: close\r\n"))
+            send(sized(b"303 See Other", b"", b"Location: /conn \r\nConnection: close\r\n"))
             return False
         elif base == "/redirect-none":
             send(sized(b"302 Found", b"nowhere"))
