@@ -41,6 +41,9 @@ int Hold(int seconds) {
   std::printf("held\n");
   std::fflush(stdout);
   std::this_thread::sleep_for(std::chrono::seconds(seconds));
+  flag.Release();
+  std::printf("released\n");
+  std::fflush(stdout);
   return 0;
 }
 
