@@ -225,5 +225,29 @@ TEST_F(WarningStoreTest, AppendWaitsForTheLockHolder) {
   EXPECT_EQ(ReadWarningStore(Store()), "waited,");
 }
 
+#ifndef _WIN32
+// A lock that cannot be created at all (here: the flag folder's parent is a
+// file) is retried, not taken as held; the append goes on once it works.
+TEST_F(WarningStoreTest, FailingLockCreationIsRetriedNotIgnored) {
+  const fs::path state = host_.path() / "state";
+  host_.Write("state", "a file where the state folder should be");
+  ::setenv("TORVANE_STATE_DIR", state.string().c_str(), 1);
+  ASSERT_EQ(platform::NamedFlag::Create(kStoreLockName).status(),
+            platform::NamedFlag::Status::kFailed);
+  std::atomic<bool> done{false};
+  std::thread appender([&] {
+    EXPECT_EQ(AppendWarningRecord(Store(), "retried"), 0);
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_FALSE(done);
+  EXPECT_FALSE(fs::exists(Store()));
+  fs::remove(state);
+  fs::create_directory(state);
+  appender.join();
+  EXPECT_EQ(ReadWarningStore(Store()), "retried,");
+}
+#endif
+
 }  // namespace
 }  // namespace torvane::report
