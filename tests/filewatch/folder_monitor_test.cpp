@@ -2,7 +2,9 @@
 // under Wine.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <fstream>
 #include <thread>
 
@@ -236,6 +238,58 @@ TEST_F(FolderMonitorTest, ASinkLivesAsLongAsItsWatch) {
   drive_.Write("kept.txt", "x");
   EXPECT_TRUE(raw->WaitForCall(EventKind::kCreated, "q:\\kept.txt"));
   EXPECT_TRUE(monitor_.UnwatchFolder(drive_.root()));
+}
+
+// Holds the notification thread, and with it the worker, in the end of a watch.
+class GateSink final : public ChangeSink {
+ public:
+  void WatchEnded(const std::string&) override {
+    std::unique_lock lock(lock_);
+    entered_ = true;
+    cv_.notify_all();
+    cv_.wait(lock, [&] { return open_; });
+  }
+  void WaitEntered() {
+    std::unique_lock lock(lock_);
+    cv_.wait(lock, [&] { return entered_; });
+  }
+  void Open() {
+    std::lock_guard guard(lock_);
+    open_ = true;
+    cv_.notify_all();
+  }
+
+ private:
+  std::mutex lock_;
+  std::condition_variable cv_;
+  bool entered_ = false;
+  bool open_ = false;
+};
+
+TEST_F(FolderMonitorTest, AnOverflowIsToldAndTheWatchGoesOn) {
+  WatchedDrive other('r');
+  ASSERT_TRUE(other.ok());
+  auto gate = MakeRef<GateSink>();
+  auto sink = RecordingSink::Make();
+  ASSERT_EQ(monitor_.WatchFolder(other.root(), kFilter, gate.get(), true), 0u);
+  Watch(*sink);
+  std::thread stopper([&] { monitor_.UnwatchFolder(other.root()); });
+  gate->WaitEntered();
+  // Nobody reads while far more changes come than the platform holds.
+  constexpr int kFiles = 20000;
+  for (int i = 0; i < kFiles; ++i) std::ofstream(drive_.native("o" + std::to_string(i)));
+  gate->Open();
+  stopper.join();
+  ASSERT_TRUE(sink->WaitFor([](const std::vector<Call>& calls) {
+    for (const auto& c : calls) {
+      if (c.kind == EventKind::kReadError && c.error == platform::error::kNotifyEnumDir) return true;
+    }
+    return false;
+  }));
+  EXPECT_LT(sink->Count(EventKind::kCreated), static_cast<std::size_t>(kFiles));
+  EXPECT_EQ(monitor_.WatchCount(), 1u);
+  drive_.Write("after.txt", "");
+  EXPECT_TRUE(sink->WaitForCall(EventKind::kCreated, "q:\\after.txt"));
 }
 
 }  // namespace
