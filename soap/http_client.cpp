@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <new>
 
 #include "platform/socket.h"
 
@@ -83,6 +84,15 @@ bool HttpClient::SendRequest(const std::string& head, std::string_view body, con
 }
 
 bool HttpClient::PerformRequest(const Url& url, const HttpRequestOptions* options) {
+  try {
+    return Perform(url, options);
+  } catch (const std::bad_alloc&) {  // building the request or growing the reply
+    CloseConnection();
+    return false;
+  }
+}
+
+bool HttpClient::Perform(const Url& url, const HttpRequestOptions* options) {
   reply_.Clear();
   url_.Clear();
   read_result_ = ReadResult::kOk;

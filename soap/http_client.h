@@ -64,6 +64,7 @@ class HttpClient {
   bool OpenBodyStream(HttpBodyStream& stream) const;
 
  private:
+  bool Perform(const Url& url, const HttpRequestOptions* options);
   bool EnsureConnected();
   bool SendRequest(const std::string& head, std::string_view body, const HttpRequestOptions& options);
   bool ReadAndProcess(const HttpRequestOptions& options, int redirects_left);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <new>
 
 namespace torvane::soap {
 namespace {
@@ -307,7 +308,12 @@ void HttpReply::Clear() {
 
 ReadResult ReadReply(ReplySource& source, HttpReply& reply, std::size_t read_block) {
   reply.Clear();
-  return Reader(source, reply, read_block).Run();
+  try {
+    return Reader(source, reply, read_block).Run();
+  } catch (const std::bad_alloc&) {
+    reply.body_length = 0;
+    return ReadResult::kOutOfMemory;
+  }
 }
 
 }  // namespace torvane::soap

@@ -31,6 +31,7 @@ enum class ReadResult : int {
   kBodyFailed = 5,      // body by Content-Length: receive error, early close, bad length
   kChunkFailed = 6,     // malformed chunked coding, early close, size overflow
   kTooLarge = 7,        // head or body beyond the caps below
+  kOutOfMemory = 8,     // the reply buffer could not grow
 };
 
 // Memory caps against hostile servers, far above any real reply.

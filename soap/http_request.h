@@ -36,7 +36,8 @@ struct HttpRequestOptions {
 //   User-Agent: Microsoft-ATL-Native/7.00\r\n
 //   \r\n
 // An empty path is sent as "/". With `with_extra_headers` false the extra
-// header lines are left out (redirected requests).
+// header lines are left out (redirected requests). Like any string
+// building it may throw std::bad_alloc; PerformRequest turns that into false.
 std::string BuildRequestHead(const Url& url, const HttpRequestOptions& options,
                              std::size_t body_length, bool with_extra_headers = true);
 

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cctype>
+#include <new>
 
 namespace torvane::soap {
 namespace {
@@ -151,7 +152,10 @@ std::uint16_t DefaultPort(std::int32_t scheme_number) {
 
 bool ParseUrl(std::string_view text, Url& url) {
   url.Clear();
-  if (ParseInto(text, url)) return true;
+  try {
+    if (ParseInto(text, url)) return true;
+  } catch (const std::bad_alloc&) {
+  }
   url.Clear();
   return false;
 }
@@ -167,15 +171,12 @@ bool HasScheme(std::string_view reference) {
   return true;
 }
 
-}  // namespace
-
-bool ResolveUrl(const Url& base, std::string_view reference, Url& out) {
+bool Resolve(const Url& base, std::string_view reference, Url& out) {
   if (HasScheme(reference)) return ParseUrl(reference, out);
   if (reference.starts_with("//")) return ParseUrl(base.scheme_name + ":" + std::string(reference), out);
   out.Clear();
   if (HasUnsafeChar(reference)) return false;
-  Url joined = base;
-  std::string_view path_part = reference.substr(0, reference.find_first_of("?#"));
+  const std::string_view path_part = reference.substr(0, reference.find_first_of("?#"));
   const std::string_view extra = reference.substr(path_part.size());
   std::string path;
   if (path_part.empty()) {
@@ -188,10 +189,22 @@ bool ResolveUrl(const Url& base, std::string_view reference, Url& out) {
     path.append(path_part);
   }
   if (path.size() > kMaxUrlPath || extra.size() > kMaxExtraInfo) return false;
+  Url joined = base;
   joined.path = std::move(path);
   joined.extra_info.assign(extra);
   out = std::move(joined);
   return true;
+}
+
+}  // namespace
+
+bool ResolveUrl(const Url& base, std::string_view reference, Url& out) {
+  try {
+    return Resolve(base, reference, out);
+  } catch (const std::bad_alloc&) {
+    out.Clear();
+    return false;
+  }
 }
 
 }  // namespace torvane::soap
