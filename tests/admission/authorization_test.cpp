@@ -159,7 +159,7 @@ TEST_F(AuthorizationTest, ConsumingAUseStoresTheWholeListOnlyWhenUsesAreCounted)
   list.matched = 1;
   ConsumeUse(*services_, disk_, list, 'e', "SN1", nullptr);
   ASSERT_EQ(disk_.saved.size(), 2u);
-  EXPECT_EQ(disk_.saved[1].usesLeft, 0);
+  EXPECT_EQ(+disk_.saved[1].usesLeft, 0);
   const std::string consumed = T(FormatEventText(text::kUseConsumed, 'e', "SN1"));
   EXPECT_THAT(services_->Reports(), ElementsAre(consumed));
   EXPECT_THAT(services_->Boxes(), ElementsAre(test::BoxLine(0, text::kCaptionNotice, 0x40, consumed)));

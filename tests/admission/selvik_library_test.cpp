@@ -44,26 +44,27 @@ TEST(SelvikLibrary, StandInAnswersThroughTheLoadedFunctions) {
   ASSERT_NE(disk->IsDIZaraz('e'), 0);
   RegInfo reg{};
   ASSERT_EQ(disk->LoadRegInfo(&reg), 0);
+  // Packed fields are compared as values (unary +): no reference to them.
   EXPECT_STREQ(reg.ownerName, "Owner One");
-  EXPECT_EQ(reg.authCount, 2);
-  EXPECT_EQ(reg.generalAllowed, 1);
-  EXPECT_EQ(reg.checkUser, 1);
+  EXPECT_EQ(+reg.authCount, 2);
+  EXPECT_EQ(+reg.generalAllowed, 1);
+  EXPECT_EQ(+reg.checkUser, 1);
 
   AuthEntry list[2];
   ASSERT_EQ(disk->LoadAuthList(2, list), 0);
   EXPECT_EQ(list[0].unitId[0], 0x00);
   EXPECT_EQ(list[0].unitId[15], 0xFF);
-  EXPECT_EQ(list[0].useLimited, 1);
-  EXPECT_EQ(list[0].usesLeft, 3);
-  EXPECT_EQ(list[0].accessValue, -5);
-  EXPECT_EQ(list[0].fieldMask, 0x10u);
-  EXPECT_EQ(list[1].fieldMask, 0xFFFFFFFFu);
+  EXPECT_EQ(+list[0].useLimited, 1);
+  EXPECT_EQ(+list[0].usesLeft, 3);
+  EXPECT_EQ(+list[0].accessValue, -5);
+  EXPECT_EQ(+list[0].fieldMask, 0x10u);
+  EXPECT_EQ(+list[1].fieldMask, 0xFFFFFFFFu);
 
   list[0].usesLeft = 2;
   ASSERT_EQ(disk->SaveAuthList(2, list), 0);
   AuthEntry again[2];
   ASSERT_EQ(disk->LoadAuthList(2, again), 0);
-  EXPECT_EQ(again[0].usesLeft, 2);
+  EXPECT_EQ(+again[0].usesLeft, 2);
 
   EXPECT_EQ(disk->TryUserPasswd("wrong"), 1);
   EXPECT_EQ(disk->TryUserPasswd("abc12345"), 0);  // resets the count
