@@ -1,5 +1,6 @@
 #include "admission/production_services.h"
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <system_error>
@@ -15,6 +16,8 @@
 
 namespace torvane::admission {
 namespace {
+
+std::atomic<std::size_t> g_threadsRunning{0};
 
 class ProductionServices final : public AdmissionServices {
  public:
@@ -57,6 +60,7 @@ class ProductionServices final : public AdmissionServices {
   std::string LogicalDriveStrings() override { return platform::LogicalDriveStrings(); }
 
   bool StartThread(std::function<void()> body) override {
+    ++g_threadsRunning;
     try {
       // Nothing escapes the thread: an exception there would end the process.
       std::thread([body = std::move(body)] {
@@ -64,9 +68,11 @@ class ProductionServices final : public AdmissionServices {
           body();
         } catch (...) {
         }
+        --g_threadsRunning;
       }).detach();
       return true;
     } catch (const std::system_error&) {
+      --g_threadsRunning;
       return false;
     }
   }
@@ -79,6 +85,8 @@ class ProductionServices final : public AdmissionServices {
 };
 
 }  // namespace
+
+std::size_t ThreadsRunning() { return g_threadsRunning.load(); }
 
 std::shared_ptr<AdmissionServices> CreateProductionServices(std::unique_ptr<platform::Ui> ui,
                                                             std::string selvikPath) {

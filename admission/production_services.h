@@ -16,4 +16,8 @@ namespace torvane::admission {
 std::shared_ptr<AdmissionServices> CreateProductionServices(std::unique_ptr<platform::Ui> ui,
                                                             std::string selvikPath);
 
+// Threads started through StartThread that have not ended yet (nobody waits
+// for them; a host about to exit may want to).
+std::size_t ThreadsRunning();
+
 }  // namespace torvane::admission

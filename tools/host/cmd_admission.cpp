@@ -27,7 +27,6 @@
 #include <thread>
 
 #include "admission/device_watch.h"
-#include "admission/kernel_names.h"
 #include "admission/production_services.h"
 #include "admission/scan_pass.h"
 #include "admission/selvik_library.h"
@@ -35,7 +34,6 @@
 #include "platform/codepage.h"
 #include "platform/drive_map.h"
 #include "platform/host_dir.h"
-#include "platform/named_flag.h"
 #include "platform/native_ui.h"
 #include "platform/scripted_ui.h"
 #include "tools/host/commands.h"
@@ -196,7 +194,7 @@ std::shared_ptr<admission::AdmissionServices> Prepare(const Args& args, const ch
 void AwaitPasses() {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (std::chrono::steady_clock::now() < deadline) {
-    if (platform::NamedFlag::Create(admission::kProgressFlag).held()) return;
+    if (admission::ThreadsRunning() == 0) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
 }
