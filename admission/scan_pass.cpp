@@ -168,9 +168,12 @@ int RunScanPass(AdmissionServices& services, AdmissionState& state, platform::Di
   if (platform::GlobalAtomExists(kSuspendAtom)) return 0;
   std::optional<platform::NamedFlag> progress = TakeFlag(services, kProgressFlag);
   if (!progress) return 0;
-  // Passes are serialised by the flag; this lock only makes the ordering of
-  // their slot writes visible to the language's memory model as well.
-  std::lock_guard<std::mutex> hold(state.passLock);
+  // Passes are serialised by the flag; this lock makes the ordering of their
+  // slot writes visible to the language's memory model as well. Should the
+  // flag have failed, it still keeps a nested pass (a timer during a dialog)
+  // out.
+  std::unique_lock<std::mutex> hold(state.passLock, std::try_to_lock);
+  if (!hold.owns_lock()) return 0;
   SecureDisk* disk = services.Disk();
   if (!disk) return 0;
   Pass(services, state, *disk, owner).Run();
