@@ -172,13 +172,42 @@ bool MentionsDoctype(std::string_view document) {
   return false;
 }
 
+// The reader would also take encodings (UTF-7 and the like) in which that
+// mark does not show: only those a reply can reasonably use are let through.
+bool DeclaresAllowedEncoding(std::string_view document) {
+  std::string head;
+  for (const char c : document.substr(0, 512)) {
+    if (c != '\0') head.push_back(c);
+  }
+  if (head.rfind("\xEF\xBB\xBF", 0) == 0) head.erase(0, 3);
+  if (head.rfind("\xFF\xFE", 0) == 0 || head.rfind("\xFE\xFF", 0) == 0) head.erase(0, 2);
+  if (head.rfind("<?xml", 0) != 0) return true;
+  const auto end = head.find("?>");
+  const auto at = head.find("encoding", 0);
+  if (end == std::string::npos) return false;
+  if (at == std::string::npos || at > end) return true;
+  const auto open = head.find_first_of("\"'", at);
+  if (open == std::string::npos || open > end) return false;
+  const auto close = head.find(head[open], open + 1);
+  if (close == std::string::npos || close > end) return false;
+  std::string name = head.substr(open + 1, close - open - 1);
+  for (char& c : name) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  for (const char* allowed : {"utf-8", "utf-16", "us-ascii", "iso-8859-1", "gbk", "gb2312",
+                              "gb18030"}) {
+    if (name == allowed) return true;
+  }
+  return false;
+}
+
 class ComSaxReader final : public SaxReader {
  public:
   explicit ComSaxReader(ComPtr<ISAXXMLReader> reader) : reader_(std::move(reader)) {}
 
   bool Parse(std::string_view document, SaxHandler& handler) override {
     if (document.empty() || document.size() > ULONG_MAX) return false;
-    if (MentionsDoctype(document)) return false;
+    if (MentionsDoctype(document) || !DeclaresAllowedEncoding(document)) return false;
 
     ComPtr<IStream> stream;
     if (FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()))) return false;

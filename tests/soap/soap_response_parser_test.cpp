@@ -114,6 +114,13 @@ TEST_F(InfoWarnReply, RefusesDocumentTypes) {
   const std::string external =
       "<?xml version=\"1.0\"?><!DOCTYPE r SYSTEM \"file:///etc/passwd\">" + Return("0");
   EXPECT_FALSE(Parse(external));
+  // In UTF-7 the declaration would not show as "<!DOCTYPE".
+  const std::string utf7 = "<?xml version=\"1.0\" encoding=\"UTF-7\"?>+ADw-!DOCTYPE r+AD4-" +
+                           Return("0");
+  EXPECT_FALSE(Parse(utf7));
+  // A declared encoding that replies do use still reads.
+  EXPECT_TRUE(Parse("<?xml version='1.0' encoding='UTF-8'?>" + Return("0")));
+  EXPECT_TRUE(Parse("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + Return("0")));
 }
 
 TEST_F(InfoWarnReply, CharacterReferencesAndSplitText) {
