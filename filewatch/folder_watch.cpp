@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "filewatch/change_buffer.h"
+#include "filewatch/event_poster.h"
 #include "filewatch/full_path.h"
 #include "platform/thread_priority.h"
 
@@ -98,6 +99,10 @@ std::uint32_t FolderWatch::Start(platform::ChangePort& port) {
 }
 
 bool FolderWatch::Stop(platform::ChangePort& port) {
+  {
+    std::lock_guard guard(lock_);
+    stop_from_notifier_ = EventPoster::OnNotificationThread();
+  }
   // Destroying the watch while its read is outstanding would let the
   // platform write into freed memory, so the command must get through.
   for (int attempt = 0; !PostCommand(port, State::kStopping); ++attempt) {
@@ -163,11 +168,19 @@ FolderWatch::Outcome FolderWatch::OnPacket(const platform::PortPacket& packet) {
       // The outstanding read completes with an error; that packet, or the
       // stop command if the read's packet came first, finishes the stop.
       dir_->Close();
+      bool from_notifier;
       {
         std::lock_guard guard(lock_);
         state_ = State::kClosing;
+        from_notifier = stop_from_notifier_;
       }
-      queued_->WatchEnded(path_);
+      // A sink that stops a watch from inside a notification holds the
+      // notification thread: its WatchEnded comes after the stop returns.
+      if (from_notifier) {
+        queued_->PostWatchEnded(path_);
+      } else {
+        queued_->WatchEnded(path_);
+      }
       return Outcome::kKeep;
     case State::kClosing:
       if (dir_->closed()) {

@@ -77,6 +77,7 @@ class FolderWatch {
   State state_ = State::kStarting;
   std::uint32_t last_error_ = 0;
   bool failed_ = false;
+  bool stop_from_notifier_ = false;  // the stop was asked for inside a notification
   platform::WaitEvent done_{platform::WaitEvent::Reset::kManual};
 };
 

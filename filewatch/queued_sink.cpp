@@ -58,11 +58,12 @@ void QueuedSink::WatchBegun(std::uint32_t error, const std::string& directory) {
 void QueuedSink::WatchEnded(const std::string& directory) {
   delivered_.ResetSignal();
   if (!Post(EventKind::kWatchEnded, directory, nullptr, 0)) return;  // nothing will come
-  // Called from a sink on the notification thread itself: it cannot wait
-  // for its own delivery.
-  if (EventPoster::OnNotificationThread()) return;
   while (!delivered_.Wait(kDeliveryWaitSliceMs)) {
   }
+}
+
+void QueuedSink::PostWatchEnded(const std::string& directory) {
+  Post(EventKind::kWatchEnded, directory, nullptr, 0);
 }
 
 void QueuedSink::Detach() {

@@ -25,6 +25,9 @@ class QueuedSink final : public ChangeSink {
   void ReadError(std::uint32_t error, const std::string& directory) override;
   void WatchBegun(std::uint32_t error, const std::string& directory) override;
   void WatchEnded(const std::string& directory) override;
+  // As WatchEnded, but only posts: for a stop requested on the notification
+  // thread itself, which cannot deliver while it waits for the stop.
+  void PostWatchEnded(const std::string& directory);
 
   // The owning watch is going away: nothing more is posted, and this sink's
   // poster (perhaps the last, ending the notification thread) goes. Events

@@ -2,10 +2,13 @@
 // under Wine.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
 #include <fstream>
+#include <functional>
+#include <stdexcept>
 #include <thread>
 
 #include "filewatch/event_poster.h"
@@ -295,6 +298,53 @@ TEST_F(FolderMonitorTest, AnOverflowIsToldAndTheWatchGoesOn) {
   EXPECT_EQ(monitor_.WatchCount(), 1u);
   drive_.Write("after.txt", "");
   EXPECT_TRUE(sink->WaitForCall(EventKind::kCreated, "q:\\after.txt"));
+}
+
+// Runs a test's own code inside notifications, on the notification thread.
+class HookSink final : public ChangeSink {
+ public:
+  std::function<void(const std::string&)> on_created;
+  std::function<void()> on_ended;
+  std::atomic<int> created{0};
+  std::atomic<int> ended{0};
+
+  void FileCreated(const std::string& path) override {
+    ++created;
+    if (on_created) on_created(path);
+  }
+  void WatchEnded(const std::string&) override {
+    ++ended;
+    if (on_ended) on_ended();
+  }
+};
+
+TEST_F(FolderMonitorTest, ASinkThatThrowsDoesNotStopDelivery) {
+  auto sink = MakeRef<HookSink>();
+  sink->on_created = [](const std::string&) { throw std::runtime_error("sink failure"); };
+  sink->on_ended = [] { throw std::runtime_error("sink failure"); };
+  ASSERT_EQ(monitor_.WatchFolder(drive_.root(), kFilter, sink.get(), true), 0u);
+  drive_.Write("one", "");
+  drive_.Write("two", "");
+  for (int i = 0; i < 500 && sink->created < 2; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(sink->created, 2);
+  EXPECT_TRUE(monitor_.UnwatchFolder(drive_.root()));  // returns although WatchEnded threw
+  EXPECT_EQ(sink->ended, 1);
+}
+
+TEST_F(FolderMonitorTest, ASinkCanStopItsOwnWatchFromANotification) {
+  auto sink = MakeRef<HookSink>();
+  std::atomic<bool> stopped{false};
+  sink->on_created = [&](const std::string&) {
+    if (!stopped) stopped = monitor_.UnwatchFolder(drive_.root());
+  };
+  ASSERT_EQ(monitor_.WatchFolder(drive_.root(), kFilter, sink.get(), true), 0u);
+  drive_.Write("stop-me", "");
+  for (int i = 0; i < 500 && sink->ended == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_TRUE(stopped);
+  EXPECT_EQ(sink->ended, 1);
+  EXPECT_EQ(monitor_.WatchCount(), 0u);
 }
 
 }  // namespace
