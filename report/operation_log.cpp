@@ -39,6 +39,7 @@ void WriteOperationLog(std::string_view text) {
       return;
     }
     const std::string stamp = platform::LocalTimeStamp();
+    text = text.substr(0, text.find('\0'));  // callers hand zero-terminated texts
     if (text.empty()) return;
     std::string line;
     line.reserve(stamp.size() + text.size() + 16);
