@@ -71,8 +71,11 @@ EventPoster::~EventPoster() {
   if (--n.posters > 0) return;
   n.posters = 0;
   if (!n.current) return;
+  // The last watch was stopped by a sink, on the notification thread: the
+  // thread stays for the next poster, or for the next last one to end it.
+  if (n.current->IsCurrent()) return;
   n.current->Quit();
-  if (!n.current->IsCurrent() && n.current->WaitEnded(kEndWait)) {
+  if (n.current->WaitEnded(kEndWait)) {
     n.current->Join();
   } else {
     n.retired.push_back(n.current);
