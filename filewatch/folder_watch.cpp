@@ -99,9 +99,10 @@ std::uint32_t FolderWatch::Start(platform::ChangePort& port) {
 }
 
 bool FolderWatch::Stop(platform::ChangePort& port) {
+  const bool from_notifier = EventPoster::OnNotificationThread();
   {
     std::lock_guard guard(lock_);
-    stop_from_notifier_ = EventPoster::OnNotificationThread();
+    stop_from_notifier_ = from_notifier;
   }
   // Destroying the watch while its read is outstanding would let the
   // platform write into freed memory, so the command must get through.
@@ -112,7 +113,9 @@ bool FolderWatch::Stop(platform::ChangePort& port) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  while (!done_.WaitDispatching(kStopWaitSliceMs)) {
+  // The notification thread has no windows, and dispatching there would
+  // take its own queued events away from it.
+  while (!(from_notifier ? done_.Wait(kStopWaitSliceMs) : done_.WaitDispatching(kStopWaitSliceMs))) {
   }
   done_.ResetSignal();
   return true;
