@@ -5,7 +5,7 @@ namespace torvane::admission {
 void WipeText(std::string& text) {
   // Volatile stores are not removed as dead by the optimiser.
   volatile char* p = text.data();
-  for (std::size_t i = 0; i < text.capacity(); ++i) p[i] = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) p[i] = 0;
   text.clear();
 }
 
