@@ -22,6 +22,14 @@ TEST(SelvikLibrary, MissingLibraryOrFunctionIsAnErrorNotACrash) {
   SelvikLoad none = LoadSelvikLibrary("no-such-secure-disk-library");
   EXPECT_EQ(none.disk, nullptr);
   EXPECT_EQ(none.error.rfind("Error: ", 0), 0u) << none.error;
+  // A library that loads but lacks the functions.
+#ifdef _WIN32
+  SelvikLoad other = LoadSelvikLibrary("kernel32.dll");
+#else
+  SelvikLoad other = LoadSelvikLibrary("libc.so.6");
+#endif
+  EXPECT_EQ(other.disk, nullptr);
+  EXPECT_NE(other.error.find("lacks VX_GetUsbStorageDriver"), std::string::npos) << other.error;
 }
 
 // The stand-in, loaded through the real loader, answers through every
