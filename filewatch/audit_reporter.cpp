@@ -2,15 +2,15 @@
 
 #include <mutex>
 
+#include "report/reporter.h"
+
 namespace torvane::filewatch {
 namespace {
 
-// ---------------------------------------------------------------------------
-// Production reporter. Wiring point: once report/reporter.h is in the tree,
-// include it and make this call torvane::report::ReportEvent(text, event_type).
-// Until then the texts go nowhere unless a reporter is set.
-void ProductionReporter(std::string_view /*text*/, std::int32_t /*event_type*/) {}
-// ---------------------------------------------------------------------------
+// File activity goes to the server like every other event.
+void ProductionReporter(std::string_view text, std::int32_t event_type) {
+  report::ReportEvent(text, event_type);
+}
 
 struct ReporterSlot {
   std::mutex lock;
