@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <optional>
 
 #include "soap/xsd_type.h"
 
@@ -250,13 +251,39 @@ std::string FormatBase64(std::span<const std::uint8_t> bytes) {
   return out;
 }
 
+namespace {
+
+// The value range of each integer type; empty for the other types.
+struct IntegerRange {
+  bool is_signed;
+  std::int64_t lo, hi;  // signed types
+  std::uint64_t max;    // unsigned types
+};
+
+std::optional<IntegerRange> IntegerRangeOf(int type) {
+  const auto sig = [](std::int64_t lo, std::int64_t hi) { return IntegerRange{true, lo, hi, 0}; };
+  const auto uns = [](std::uint64_t max) { return IntegerRange{false, 0, 0, max}; };
+  switch (type) {
+    case kXsdInteger: case kXsdNonPositiveInteger: case kXsdNegativeInteger: case kXsdLong:
+      return sig(std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max());
+    case kXsdInt: return sig(INT32_MIN, INT32_MAX);
+    case kXsdShort: return sig(INT16_MIN, INT16_MAX);
+    case kXsdByte: return sig(INT8_MIN, INT8_MAX);
+    case kXsdNonNegativeInteger: case kXsdUnsignedLong: case kXsdPositiveInteger:
+      return uns(UINT64_MAX);
+    case kXsdUnsignedInt: return uns(UINT32_MAX);
+    case kXsdUnsignedShort: return uns(UINT16_MAX);
+    case kXsdUnsignedByte: return uns(UINT8_MAX);
+    default: return std::nullopt;
+  }
+}
+
+}  // namespace
+
 bool IsTextOrBinaryType(int type) {
+  if (IntegerRangeOf(type)) return false;
   switch (type) {
     case kXsdBoolean: case kXsdFloat: case kXsdDouble: case kXsdDecimal:
-    case kXsdInteger: case kXsdNonPositiveInteger: case kXsdNegativeInteger: case kXsdLong:
-    case kXsdInt: case kXsdShort: case kXsdByte: case kXsdNonNegativeInteger:
-    case kXsdUnsignedLong: case kXsdUnsignedInt: case kXsdUnsignedShort: case kXsdUnsignedByte:
-    case kXsdPositiveInteger:
       return false;
     default:
       return type >= 0 && type < kXsdTypeCount;
@@ -275,6 +302,7 @@ bool AppendXsdText(int type, const SoapValue& v, std::string& out) {
     AppendInteger(out, v.unsigned_value);
     return true;
   };
+  if (const auto r = IntegerRangeOf(type)) return r->is_signed ? signed_in(r->lo, r->hi) : unsigned_in(r->max);
   switch (type) {
     case kXsdBoolean:
       if (v.kind != K::kBool) return false;
@@ -292,16 +320,6 @@ bool AppendXsdText(int type, const SoapValue& v, std::string& out) {
       if (v.kind != K::kBytes) return false;
       out += FormatBase64(v.bytes);
       return true;
-    case kXsdInteger: case kXsdNonPositiveInteger: case kXsdNegativeInteger: case kXsdLong:
-      return signed_in(std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max());
-    case kXsdInt: return signed_in(INT32_MIN, INT32_MAX);
-    case kXsdShort: return signed_in(INT16_MIN, INT16_MAX);
-    case kXsdByte: return signed_in(INT8_MIN, INT8_MAX);
-    case kXsdNonNegativeInteger: case kXsdUnsignedLong: case kXsdPositiveInteger:
-      return unsigned_in(UINT64_MAX);
-    case kXsdUnsignedInt: return unsigned_in(UINT32_MAX);
-    case kXsdUnsignedShort: return unsigned_in(UINT16_MAX);
-    case kXsdUnsignedByte: return unsigned_in(UINT8_MAX);
     default:
       if (type < 0 || type >= kXsdTypeCount || v.kind != K::kText) return false;
       AppendEscaped(v.text, out);
@@ -322,6 +340,7 @@ bool ParseXsdText(int type, std::u16string_view text, SoapValue& out) {
     out = SoapValue::Unsigned(u);
     return true;
   };
+  if (const auto r = IntegerRangeOf(type)) return r->is_signed ? signed_in(r->lo, r->hi) : unsigned_in(r->max);
   switch (type) {
     case kXsdBoolean:
       if (text == u"true" || text == u"1") return out = SoapValue::Bool(true), true;
@@ -346,16 +365,6 @@ bool ParseXsdText(int type, std::u16string_view text, SoapValue& out) {
       out = SoapValue::Bytes(std::move(b));
       return true;
     }
-    case kXsdInteger: case kXsdNonPositiveInteger: case kXsdNegativeInteger: case kXsdLong:
-      return signed_in(std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max());
-    case kXsdInt: return signed_in(INT32_MIN, INT32_MAX);
-    case kXsdShort: return signed_in(INT16_MIN, INT16_MAX);
-    case kXsdByte: return signed_in(INT8_MIN, INT8_MAX);
-    case kXsdNonNegativeInteger: case kXsdUnsignedLong: case kXsdPositiveInteger:
-      return unsigned_in(UINT64_MAX);
-    case kXsdUnsignedInt: return unsigned_in(UINT32_MAX);
-    case kXsdUnsignedShort: return unsigned_in(UINT16_MAX);
-    case kXsdUnsignedByte: return unsigned_in(UINT8_MAX);
     default:
       if (type < 0 || type >= kXsdTypeCount) return false;
       out = SoapValue::Text(std::u16string(text));
