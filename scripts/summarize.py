@@ -26,11 +26,16 @@ def junit_counts(path):
 
 
 def gtest_counts(path):
-    root = ET.parse(path).getroot()
-    total = int(root.get('tests', 0))
-    failed = int(root.get('failures', 0)) + int(root.get('errors', 0))
-    skipped = int(root.get('disabled', 0)) + int(root.get('skipped', 0))
-    return total - failed - skipped, failed
+    """Cases that ran and passed, and cases that failed; skipped and
+    disabled cases count as neither."""
+    passed = failed = 0
+    for case in ET.parse(path).getroot().iter('testcase'):
+        if case.find('failure') is not None or case.find('error') is not None:
+            failed += 1
+        elif case.get('status', 'run') == 'run' and case.get('result', 'completed') == 'completed' \
+                and case.find('skipped') is None:
+            passed += 1
+    return passed, failed
 
 
 def main():
