@@ -8,6 +8,8 @@
 #include <cctype>
 #include <new>
 
+#include "soap/ascii.h"
+
 namespace torvane::soap {
 namespace {
 
@@ -18,15 +20,6 @@ constexpr std::size_t kMaxHeaderField = 1024;  // a name or value this long is s
 constexpr std::string_view kCrLf = "\r\n";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
 
 // A base-10 length with optional trailing blanks; false when malformed.
 bool ParseLength(std::string_view text, std::uint64_t& value) {

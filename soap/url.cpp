@@ -6,6 +6,8 @@
 #include <cctype>
 #include <new>
 
+#include "soap/ascii.h"
+
 namespace torvane::soap {
 namespace {
 
@@ -18,15 +20,6 @@ constexpr std::array<SchemeEntry, 8> kSchemes{{
     {"ftp", 21}, {"gopher", 70}, {"http", 80}, {"https", 443},
     {"file", 0}, {"news", 0}, {"mailto", 0}, {"socks", 1080},
 }};
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
 
 std::int32_t LookUpScheme(std::string_view name) {
   for (std::size_t i = 0; i < kSchemes.size(); ++i) {
