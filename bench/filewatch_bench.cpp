@@ -18,6 +18,7 @@
 #include "filewatch/change_sink.h"
 #include "filewatch/folder_monitor.h"
 #include "filewatch/ref.h"
+#include "filewatch/gate_sink.h"
 #include "platform/dir_changes.h"
 #include "platform/drive_map.h"
 
@@ -32,6 +33,7 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using torvane::filewatch::ChangeSink;
+using torvane::filewatch::test::GateSink;
 
 constexpr int kDirs = 10;
 
@@ -177,32 +179,6 @@ void BM_BurstOfCreates(benchmark::State& state) {
   state.counters["overflowed_reads"] = overflow_total / n;
 }
 BENCHMARK(BM_BurstOfCreates)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
-
-// Holds the notification thread, and so the worker, inside a watch's end.
-class GateSink final : public ChangeSink {
- public:
-  void WatchEnded(const std::string&) override {
-    std::unique_lock lock(lock_);
-    entered_ = true;
-    cv_.notify_all();
-    cv_.wait(lock, [&] { return open_; });
-  }
-  void WaitEntered() {
-    std::unique_lock lock(lock_);
-    cv_.wait(lock, [&] { return entered_; });
-  }
-  void Open() {
-    std::lock_guard guard(lock_);
-    open_ = true;
-    cv_.notify_all();
-  }
-
- private:
-  std::mutex lock_;
-  std::condition_variable cv_;
-  bool entered_ = false;
-  bool open_ = false;
-};
 
 // The watcher's own rate, apart from how fast files can be made: the creates
 // happen while nothing reads, then the held changes are drained. Past the

@@ -14,6 +14,7 @@
 #include "filewatch/event_poster.h"
 #include "filewatch/folder_monitor.h"
 #include "platform/dir_changes.h"
+#include "gate_sink.h"
 #include "recording_sink.h"
 #include "watched_drive.h"
 
@@ -22,6 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::Call;
+using test::GateSink;
 using test::RecordingSink;
 using test::WatchedDrive;
 
@@ -242,32 +244,6 @@ TEST_F(FolderMonitorTest, ASinkLivesAsLongAsItsWatch) {
   EXPECT_TRUE(raw->WaitForCall(EventKind::kCreated, "q:\\kept.txt"));
   EXPECT_TRUE(monitor_.UnwatchFolder(drive_.root()));
 }
-
-// Holds the notification thread, and with it the worker, in the end of a watch.
-class GateSink final : public ChangeSink {
- public:
-  void WatchEnded(const std::string&) override {
-    std::unique_lock lock(lock_);
-    entered_ = true;
-    cv_.notify_all();
-    cv_.wait(lock, [&] { return open_; });
-  }
-  void WaitEntered() {
-    std::unique_lock lock(lock_);
-    cv_.wait(lock, [&] { return entered_; });
-  }
-  void Open() {
-    std::lock_guard guard(lock_);
-    open_ = true;
-    cv_.notify_all();
-  }
-
- private:
-  std::mutex lock_;
-  std::condition_variable cv_;
-  bool entered_ = false;
-  bool open_ = false;
-};
 
 TEST_F(FolderMonitorTest, AnOverflowIsToldAndTheWatchGoesOn) {
   WatchedDrive other('r');
