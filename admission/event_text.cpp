@@ -36,4 +36,13 @@ EventText FormatEventText(const char* format, ...) {
   return t;
 }
 
+std::string LogSafeText(std::string_view text) {
+  std::string safe(text);
+  for (char& c : safe) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b == 0x7F) c = kLogSubstitute;
+  }
+  return safe;
+}
+
 }  // namespace torvane::admission

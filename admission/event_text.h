@@ -5,6 +5,7 @@
 // with it), so a double-byte character is never split and the buffer always
 // ends in a NUL.
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace torvane::admission {
@@ -32,5 +33,12 @@ EventText FormatEventText(const char* format, ...);
 // ends on a GBK character boundary. With `continues`, `text` is the start of
 // a longer text, so a lead byte at its very end is half a character.
 std::size_t GbkPrefixLength(std::string_view text, std::size_t limit, bool continues = false);
+
+// Ids and names read from a disk are outside input: a line feed in a
+// serial would start a forged line in the operation log. For the log, every
+// control byte (below 0x20, and 0x7F) becomes kLogSubstitute. GBK never uses
+// these bytes inside a character, so the rest of the text is untouched.
+inline constexpr char kLogSubstitute = '?';
+std::string LogSafeText(std::string_view text);
 
 }  // namespace torvane::admission

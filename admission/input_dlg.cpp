@@ -11,12 +11,9 @@
 
 namespace torvane::admission {
 
-CInputDlg::CInputDlg(AdmissionServices& services, char letter, std::string_view serial,
+CInputDlg::CInputDlg(AdmissionServices& services, char letter, const DiskIds& ids,
                      std::int32_t accessValue)
-    : services_(services), letter_(letter), accessValue_(accessValue) {
-  const std::size_t n = GbkPrefixLength(serial, sizeof serial_ - 1);
-  std::memcpy(serial_, serial.data(), n);
-}
+    : services_(services), letter_(letter), accessValue_(accessValue), ids_(ids) {}
 
 bool CInputDlg::OnInitDialog(platform::DialogWindow& window) {
   window.CenterWindow();
@@ -45,6 +42,7 @@ void CInputDlg::Unlock(platform::DialogWindow& window) {
     Box(window, text::kNoClassifiedDisk);
     return;
   }
+  if (!StillTheSameDisk(window, *disk)) return;
   RegInfo reg{};
   const std::int32_t registration = disk->LoadRegInfo(&reg);
   reg.ownerName[sizeof reg.ownerName - 1] = '\0';
@@ -57,16 +55,16 @@ void CInputDlg::Unlock(platform::DialogWindow& window) {
     return;
   }
   if (tried == kPasswdTooManyTries) {
-    const EventText t = named ? FormatEventText(text::kTooManyTriesOwner, letter_, serial_, owner)
-                              : FormatEventText(text::kTooManyTriesCode, letter_, serial_, registration);
+    const EventText t = named ? FormatEventText(text::kTooManyTriesOwner, letter_, ids_.serial, owner)
+                              : FormatEventText(text::kTooManyTriesCode, letter_, ids_.serial, registration);
     services_.Report(t.view(), kEventType);
     Box(window, text::kTooManyTries);
     return;
   }
   if (tried != 0) {
     services_.Log(FormatEventText(text::kLogTryFailed, tried).view());
-    const EventText t = named ? FormatEventText(text::kWrongPasswordOwner, letter_, serial_, owner)
-                              : FormatEventText(text::kWrongPasswordCode, letter_, serial_, registration);
+    const EventText t = named ? FormatEventText(text::kWrongPasswordOwner, letter_, ids_.serial, owner)
+                              : FormatEventText(text::kWrongPasswordCode, letter_, ids_.serial, registration);
     services_.Report(t.view(), kEventType);
     Box(window, text::kWrongPassword);
     return;
@@ -75,24 +73,50 @@ void CInputDlg::Unlock(platform::DialogWindow& window) {
   const std::int32_t opened = disk->OpenSecDisk(password.c_str(), letter_, accessValue_);
   if (opened != 0) {
     services_.Log(FormatEventText(text::kLogOpenFailed, opened).view());
-    const EventText t = named ? FormatEventText(text::kOpenFailedOwner, letter_, serial_, owner)
-                              : FormatEventText(text::kOpenFailedCode, letter_, serial_, registration);
+    const EventText t = named ? FormatEventText(text::kOpenFailedOwner, letter_, ids_.serial, owner)
+                              : FormatEventText(text::kOpenFailedCode, letter_, ids_.serial, registration);
     services_.Report(t.view(), kEventType);
     Box(window, text::kOpenClassifiedFailed);
     return;
   }
-  const EventText t = named ? FormatEventText(text::kOpenedOwner, letter_, serial_, owner)
-                            : FormatEventText(text::kOpenedCode, letter_, serial_, registration);
+  const EventText t = named ? FormatEventText(text::kOpenedOwner, letter_, ids_.serial, owner)
+                            : FormatEventText(text::kOpenedCode, letter_, ids_.serial, registration);
   services_.Report(t.view(), kEventType);
   services_.DismountVolume(letter_);  // the result is not looked at
-  if (window.IsDlgButtonChecked(kFormatCheck) == platform::kBstChecked) {
-    services_.StartProgram(config::HostDirectory() + text::kFormatProgram);
-  }
+  if (window.IsDlgButtonChecked(kFormatCheck) == platform::kBstChecked) StartFormatProgram();
   window.EndDialog(platform::kIdOk);
 }
 
+// Started only from its full path in the host directory: with that unknown,
+// a bare name would be looked for in the current directory and along PATH.
+void CInputDlg::StartFormatProgram() {
+  const std::string dir = config::HostDirectory();
+  if (dir.empty()) {
+    services_.Log("Error: UsbDiskFormat.exe not started: the host directory is unknown");
+    return;
+  }
+  services_.StartProgram(dir + text::kFormatProgram);
+}
+
+bool CInputDlg::StillTheSameDisk(platform::DialogWindow& window, SecureDisk& disk) {
+  DiskIds now;
+  if (!ReadDiskIds(disk, letter_, now)) {
+    Box(window, text::kNoClassifiedDisk);  // cannot tell which disk is there: try again
+    return false;
+  }
+  if (SameDisk(now, ids_)) return true;
+  // Another disk is at the letter: the authorization and accessValue were
+  // decided for the first one, so this one is not opened at all.
+  const EventText t = FormatEventText(text::kDiskSwapped, letter_, ids_.serial, now.serial);
+  services_.Report(t.view(), kEventType);
+  services_.Log(LogSafeText(t.view()));
+  Box(window, t.c_str());
+  window.EndDialog(platform::kIdCancel);
+  return false;
+}
+
 void CInputDlg::ChangePassword(platform::DialogWindow& window) {
-  CEditPasswordDlg change(services_, letter_, serial_);
+  CEditPasswordDlg change(services_, letter_, ids_.serial);
   window.EnableItem(kChangeButton, false);
   services_.Ui().RunModal(CEditPasswordDlg::kTemplate, change);
   window.EnableItem(kChangeButton, true);

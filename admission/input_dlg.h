@@ -3,8 +3,8 @@
 // the library checks it and opens the protected area. From here the user can
 // also change the password. Ends with IDOK only when the disk was opened.
 #include <cstdint>
-#include <string_view>
 
+#include "admission/disk_ids.h"
 #include "admission/selvik_records.h"
 #include "admission/services.h"
 #include "platform/dialog.h"
@@ -18,8 +18,9 @@ class CInputDlg final : public platform::DialogHandler {
   static constexpr int kFormatCheck = 8006;
   static constexpr int kChangeButton = 8000;
 
-  CInputDlg(AdmissionServices& services, char letter, std::string_view serial,
-            std::int32_t accessValue);
+  // `ids`: the disk the scan pass checked at `letter`; another disk found
+  // there at OK is refused and ends the dialog with IDCANCEL.
+  CInputDlg(AdmissionServices& services, char letter, const DiskIds& ids, std::int32_t accessValue);
 
   bool OnInitDialog(platform::DialogWindow& window) override;
   void OnCommand(platform::DialogWindow& window, int id) override;
@@ -28,11 +29,15 @@ class CInputDlg final : public platform::DialogHandler {
   void Unlock(platform::DialogWindow& window);
   void ChangePassword(platform::DialogWindow& window);
   void Box(platform::DialogWindow& window, const char* text);
+  void StartFormatProgram();
+  // False (having told the user) unless the disk at the letter is still the
+  // one that was checked.
+  bool StillTheSameDisk(platform::DialogWindow& window, SecureDisk& disk);
 
   AdmissionServices& services_;
   char letter_;
   std::int32_t accessValue_;
-  char serial_[kSerialSize] = {};
+  DiskIds ids_;
 };
 
 }  // namespace torvane::admission

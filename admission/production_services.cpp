@@ -37,7 +37,12 @@ class ProductionServices final : public AdmissionServices {
   SecureDisk* Disk() override {
     std::lock_guard<std::mutex> hold(diskLock_);
     if (!disk_) {
-      SelvikLoad load = LoadSelvikLibrary(selvikPath_);
+      const std::string path = selvikPath_.empty() ? SelvikLibraryPath() : selvikPath_;
+      if (path.empty()) {
+        report::WriteOperationLog("Error: secure-disk library not loaded: the host directory is unknown");
+        return nullptr;
+      }
+      SelvikLoad load = LoadSelvikLibrary(path);
       if (!load.disk) {
         report::WriteOperationLog(load.error);
         return nullptr;
@@ -56,7 +61,7 @@ class ProductionServices final : public AdmissionServices {
   }
 
   bool DismountVolume(char letter) override { return platform::DismountVolume(letter); }
-  void StartProgram(const std::string& commandLine) override { platform::StartProgram(commandLine); }
+  void StartProgram(const std::string& program) override { platform::StartProgram(program); }
   std::string LogicalDriveStrings() override { return platform::LogicalDriveStrings(); }
 
   bool StartThread(std::function<void()> body) override {

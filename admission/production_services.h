@@ -11,10 +11,10 @@
 
 namespace torvane::admission {
 
-// `selvikPath`: the secure-disk library to load (its bare name by default,
-// found by the platform's search rules).
+// `selvikPath`: the full path of the secure-disk library to load; empty for
+// the library's own place, SelvikLibraryPath() (the host directory).
 std::shared_ptr<AdmissionServices> CreateProductionServices(std::unique_ptr<platform::Ui> ui,
-                                                            std::string selvikPath);
+                                                            std::string selvikPath = {});
 
 // Threads started through StartThread that have not ended yet (nobody waits
 // for them; a host about to exit may want to).

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "admission/authorization.h"
+#include "admission/disk_ids.h"
 #include "admission/event_text.h"
 #include "admission/input_dlg.h"
 #include "admission/kernel_names.h"
@@ -57,9 +58,7 @@ class Pass {
 
  private:
   Next HandleDrive(char letter, DriveSlot& slot) {
-    if (disk_.GetUDiskInfoByDriver(letter, vid_, pid_, serial_) != 0) return Next::kDrive;
-    // The library's texts are taken as NUL-terminated within their buffers.
-    vid_[kVidSize - 1] = pid_[kPidSize - 1] = serial_[kSerialSize - 1] = '\0';
+    if (!ReadDiskIds(disk_, letter, ids_)) return Next::kDrive;
     if (slot.handled.load() > 0) return Next::kDrive;
     const std::int64_t detected = services_.Now();
     if (disk_.IsDIZaraz(letter) == 0) {
@@ -71,16 +70,16 @@ class Pass {
 
   void Remember(char letter, DriveSlot& slot) {
     slot.letter.assign(1, letter);
-    slot.pid = pid_;
-    slot.serial = serial_;
-    slot.vid = vid_;
+    slot.pid = ids_.pid;
+    slot.serial = ids_.serial;
+    slot.vid = ids_.vid;
   }
 
   void Ordinary(char letter, DriveSlot& slot) {
     slot.handled.store(1);
     Remember(letter, slot);
-    const EventText t = FormatEventText(text::kOrdinaryInserted, letter, serial_, vid_, pid_);
-    services_.Log(t.view());
+    const EventText t = FormatEventText(text::kOrdinaryInserted, letter, ids_.serial, ids_.vid, ids_.pid);
+    services_.Log(LogSafeText(t.view()));  // the report below keeps the disk's bytes
     if (config::ReadGenericUDisk() == 0) return;
     if (disk_.OpenUDisk(letter) == 0) services_.Log(text::kOpenOrdinaryFailed);
     services_.Report(t.view(), kEventType);
@@ -89,7 +88,7 @@ class Pass {
   Next Classified(char letter, DriveSlot& slot, std::int64_t detected) {
     if (reg_ == "0") return Next::kDrive;  // not registered with the suite: look again later
     slot.handled.store(1);
-    if (slot.serial == serial_ && slot.pid == pid_ && slot.vid == vid_ &&
+    if (slot.serial == ids_.serial && slot.pid == ids_.pid && slot.vid == ids_.vid &&
         slot.letter == std::string(1, letter)) {
       if (WithinReinsertWindow(detected, slot.lastHandled)) return Next::kDrive;
       slot.lastHandled = services_.Now();
@@ -102,13 +101,13 @@ class Pass {
     RegInfo reg{};
     const std::int32_t loaded = disk_.LoadRegInfo(&reg);
     if (loaded != 0) {
-      const EventText t = FormatEventText(text::kRegistrationFailed, letter, serial_, loaded);
+      const EventText t = FormatEventText(text::kRegistrationFailed, letter, ids_.serial, loaded);
       services_.Report(t.view(), kEventType);
       Box(t, text::kCaptionFailure, platform::kMbIconExclamation);
       return Next::kDrive;
     }
     reg.ownerName[sizeof reg.ownerName - 1] = '\0';
-    services_.Report(FormatEventText(text::kClassifiedInserted, letter, serial_, reg.ownerName).view(),
+    services_.Report(FormatEventText(text::kClassifiedInserted, letter, ids_.serial, reg.ownerName).view(),
                      kEventType);
 
     std::optional<platform::NamedFlag> dialogFlag = TakeFlag(services_, kPasswordDialogFlag);
@@ -118,18 +117,29 @@ class Pass {
     std::optional<AuthorizationList> list;
     std::int32_t accessValue = 0;
     if (general) {
-      services_.Report(FormatEventText(text::kGeneralPolicy, letter, serial_).view(), kEventType);
+      services_.Report(FormatEventText(text::kGeneralPolicy, letter, ids_.serial).view(), kEventType);
     } else {
-      services_.Report(FormatEventText(text::kRestrictedPolicy, letter, serial_).view(), kEventType);
-      list = CheckAuthorization(services_, disk_, reg, letter, serial_, owner_);
+      services_.Report(FormatEventText(text::kRestrictedPolicy, letter, ids_.serial).view(), kEventType);
+      list = CheckAuthorization(services_, disk_, reg, letter, ids_.serial, owner_);
       if (!list) return Next::kDrive;
       accessValue = list->entries[list->matched].accessValue;  // sign-extended
     }
 
-    CInputDlg dialog(services_, letter, serial_, accessValue);
+    CInputDlg dialog(services_, letter, ids_, accessValue);
     if (services_.Ui().RunModal(CInputDlg::kTemplate, dialog) == platform::kIdOk) {
-      if (list) ConsumeUse(services_, disk_, *list, letter, serial_, owner_);
-      SwitchAudit(letter);
+      // The list and the audit belong to the disk that was checked; another
+      // one put in at the letter since gets neither.
+      DiskIds now;
+      const bool read = ReadDiskIds(disk_, letter, now);
+      if (read && SameDisk(now, ids_)) {
+        if (list) ConsumeUse(services_, disk_, *list, letter, ids_.serial, owner_);
+        SwitchAudit(letter);
+      } else {
+        const EventText t = FormatEventText(text::kDiskSwapped, letter, ids_.serial, now.serial);
+        services_.Report(t.view(), kEventType);
+        services_.Log(LogSafeText(t.view()));
+        Box(t, text::kCaptionFailure, platform::kMbIconExclamation);
+      }
     }
     slot.lastHandled = services_.Now();
     return Next::kDrive;  // the dialog flag and the list go here
@@ -157,9 +167,7 @@ class Pass {
   SecureDisk& disk_;
   platform::DialogWindow* owner_;
   std::string reg_;
-  char vid_[kVidSize] = {};
-  char pid_[kPidSize] = {};
-  char serial_[kSerialSize] = {};
+  DiskIds ids_;
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "admission/selvik_library.h"
 
+#include "config/host_directory.h"
 #include "platform/dynamic_library.h"
 
 namespace torvane::admission {
@@ -84,6 +85,11 @@ const char* SelvikLibraryName() {
 #else
   return "libSelvik.so";
 #endif
+}
+
+std::string SelvikLibraryPath() {
+  const std::string dir = config::HostDirectory();
+  return dir.empty() ? std::string() : dir + SelvikLibraryName();
 }
 
 SelvikLoad LoadSelvikLibrary(const std::string& path) {

@@ -43,8 +43,9 @@ class AdmissionServices {
   // Dismounts drive `letter`'s volume; false when the volume could not be
   // opened.
   virtual bool DismountVolume(char letter) = 0;
-  // Starts a program without waiting for it (WinExec, shown normally).
-  virtual void StartProgram(const std::string& commandLine) = 0;
+  // Starts the program at the full path `program`, without arguments, shown
+  // normally, without waiting for it.
+  virtual void StartProgram(const std::string& program) = 0;
 
   // What GetLogicalDriveStringsA gives: roots like "E:\" each ended by NUL.
   virtual std::string LogicalDriveStrings() = 0;

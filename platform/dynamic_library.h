@@ -1,6 +1,6 @@
 #pragma once
-// A shared library loaded at run time (LoadLibraryA / dlopen), unloaded when
-// the object goes. Symbols come back as a generic function pointer that the
+// A shared library loaded at run time from its full path, unloaded when the
+// object goes. Symbols come back as a generic function pointer that the
 // caller casts to the function's real type.
 #include <memory>
 #include <string>
@@ -11,8 +11,10 @@ using GenericFunction = void (*)();
 
 class DynamicLibrary {
  public:
-  // Loads `path` with the platform's search rules. On failure the object
-  // holds nothing and error() says why.
+  // Loads the library at the full path `path` (IsFullPath); a bare or
+  // relative name is refused, never searched for. On Windows the library's
+  // own dependencies are looked for in its folder and the system folder.
+  // On failure the object holds nothing and error() says why.
   static DynamicLibrary Open(const std::string& path);
 
   DynamicLibrary(DynamicLibrary&&) noexcept;

@@ -1,6 +1,7 @@
 #pragma once
 // Where the host process's executable lives.
 #include <string>
+#include <string_view>
 
 namespace torvane::platform {
 
@@ -15,5 +16,20 @@ inline constexpr char kPathSeparator =
 #else
     '/';
 #endif
+
+// A path that names one file whatever the current directory and the search
+// rules: "X:\..." or "\\server\..." on Windows, "/..." on POSIX. Libraries and
+// programs are only ever started from such paths.
+inline bool IsFullPath(std::string_view path) {
+#ifdef _WIN32
+  const auto slash = [](char c) { return c == '\\' || c == '/'; };
+  if (path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+      path[1] == ':' && slash(path[2]))
+    return true;
+  return path.size() >= 3 && slash(path[0]) && slash(path[1]) && !slash(path[2]);
+#else
+  return !path.empty() && path[0] == '/';
+#endif
+}
 
 }  // namespace torvane::platform

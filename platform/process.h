@@ -1,12 +1,15 @@
 #pragma once
-// Starts a program and does not wait for it, as WinExec with SW_SHOW does.
-// Windows: WinExec. POSIX: the command line is taken as the program's path
-// (no arguments) and started with posix_spawn; the child is reaped by a
+// Starts a program and does not wait for it, shown normally. The program is
+// named by its full path (IsFullPath) and gets no arguments; nothing is
+// searched for and no shell is involved. Windows: CreateProcess with the path
+// as the application name and, quoted, as the command line, so a blank in a
+// folder name cannot make another program run ("C:\Program.exe" for
+// "C:\Program Files\..."). POSIX: posix_spawn; the child is reaped by a
 // detached thread. False when it could not be started.
 #include <string>
 
 namespace torvane::platform {
 
-bool StartProgram(const std::string& commandLine);
+bool StartProgram(const std::string& program);
 
 }  // namespace torvane::platform

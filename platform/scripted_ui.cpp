@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "platform/secure_wipe.h"
+
 namespace torvane::platform {
 namespace {
 
@@ -18,12 +20,8 @@ std::string Hex(std::uint32_t v) {
 
 std::string Quote(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
-// Overwrites a text's bytes before it is dropped (typed passwords).
-void Wipe(std::string& s) {
-  volatile char* p = s.data();
-  for (std::size_t i = 0; i < s.size(); ++i) p[i] = 0;
-  s.clear();
-}
+// Overwrites a text's whole buffer before it is dropped (typed passwords).
+void Wipe(std::string& s) { WipeString(s); }
 
 bool ParseInt(const std::string& word, long long& out) {
   if (word.empty()) return false;

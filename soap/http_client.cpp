@@ -144,6 +144,10 @@ bool HttpClient::FollowRedirect(const HttpRequestOptions& options, int redirects
   if (target.scheme_number != kSchemeHttp || target.host_name.empty()) return false;
   if (target.path.empty()) target.path = "/";
   if (target.port == 0) target.port = options.port;
+  // Only the configured server may answer: a reply from anywhere else would
+  // count an event as delivered that the management server never saw. Every
+  // hop is held to this, so url_ still has the configured origin here.
+  if (!SameOrigin(target, url_)) return false;
 
   reply_.Clear();
   url_ = std::move(target);

@@ -48,7 +48,8 @@ class Reader {
   Got ReceiveMore(std::size_t piece);
   ReadResult ReadHead(std::size_t& head_end);
   ReadResult ParseStatus(std::size_t line_end);
-  void AddHeaderLine(std::string_view line, bool to_auth_list);
+  // False when the reply has more header lines than allowed.
+  bool AddHeaderLine(std::string_view line, bool to_auth_list);
   ReadResult ReadBodyByLength(std::string_view length_text);
   ReadResult ReadBodyToClose();
   ReadResult DecodeChunked();
@@ -60,6 +61,7 @@ class Reader {
   HttpReply& reply_;
   std::size_t read_block_;
   std::size_t head_bytes_ = 0;  // heads read so far, 100 Continue ones included
+  std::size_t header_lines_ = 0;  // header and trailer lines of the final reply
 };
 
 Reader::Got Reader::ReceiveMore(std::size_t piece) {
@@ -118,17 +120,19 @@ ReadResult Reader::ParseStatus(std::size_t line_end) {
   return ReadResult::kOk;
 }
 
-void Reader::AddHeaderLine(std::string_view line, bool to_auth_list) {
+bool Reader::AddHeaderLine(std::string_view line, bool to_auth_list) {
+  if (++header_lines_ > kMaxHeaderLines) return false;
   const std::size_t colon = line.find(':');
-  if (colon == std::string_view::npos) return;
+  if (colon == std::string_view::npos) return true;
   const std::string_view name = line.substr(0, colon);
   std::string_view value = line.substr(colon + 1);
   while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
-  if (name.size() >= kMaxHeaderField || value.size() >= kMaxHeaderField) return;
+  if (name.size() >= kMaxHeaderField || value.size() >= kMaxHeaderField) return true;
   reply_.headers.Add(name, value);
   if (to_auth_list && (EqualsNoCase(name, "www-authenticate") || EqualsNoCase(name, "proxy-authenticate")))
     reply_.auth_schemes.emplace_back(value);
   // "set-cookie" would go to a cookie hook; this client keeps no cookies.
+  return true;
 }
 
 ReadResult Reader::ReadBodyByLength(std::string_view length_text) {
@@ -160,7 +164,10 @@ ReadResult Reader::ReadBodyToClose() {
 bool Reader::Need(std::size_t cursor, std::size_t count) {
   while (reply_.buffer.size() - cursor < count) {
     const std::size_t missing = count - (reply_.buffer.size() - cursor);
-    if (ReceiveMore(std::clamp(missing, read_block_, kLargestPiece)) != Got::kData) return false;
+    // What is missing, but at least one read block and at most 64 KiB
+    // (or the read block, when that is larger).
+    const std::size_t piece = std::max(read_block_, std::min(missing, kLargestPiece));
+    if (ReceiveMore(piece) != Got::kData) return false;
   }
   return true;
 }
@@ -234,8 +241,9 @@ ReadResult Reader::DecodeChunked() {
       if (line_end == cursor) break;
       head_bytes_ += line_end + 2 - cursor;
       if (head_bytes_ > kMaxReplyHead) return ReadResult::kTooLarge;
-      if (keep_trailers)
-        AddHeaderLine(std::string_view(reply_.buffer).substr(cursor, line_end - cursor), false);
+      if (keep_trailers &&
+          !AddHeaderLine(std::string_view(reply_.buffer).substr(cursor, line_end - cursor), false))
+        return ReadResult::kTooManyHeaders;
       cursor = line_end + 2;
     }
   }
@@ -262,7 +270,8 @@ ReadResult Reader::Run() {
   std::size_t line_start = reply_.buffer.find(kCrLf) + 2;
   while (line_start < head.size()) {
     const std::size_t line_end = head.find(kCrLf, line_start);
-    AddHeaderLine(head.substr(line_start, line_end - line_start), true);
+    if (!AddHeaderLine(head.substr(line_start, line_end - line_start), true))
+      return ReadResult::kTooManyHeaders;
     line_start = line_end + 2;
   }
 

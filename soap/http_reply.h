@@ -32,11 +32,16 @@ enum class ReadResult : int {
   kChunkFailed = 6,     // malformed chunked coding, early close, size overflow
   kTooLarge = 7,        // head or body beyond the caps below
   kOutOfMemory = 8,     // the reply buffer could not grow
+  kTooManyHeaders = 9,  // more header lines than kMaxHeaderLines
 };
 
 // Memory caps against hostile servers, far above any real reply.
 inline constexpr std::size_t kMaxReplyHead = 1u << 20;    // 1 MiB of head (status + headers)
 inline constexpr std::size_t kMaxReplyBody = 16u << 20;   // 16 MiB of body
+// Header lines of one reply (trailers included). Names that collide in the
+// header table's hash cost time quadratic in their number; a cap keeps a
+// hostile reply cheap.
+inline constexpr std::size_t kMaxHeaderLines = 256;
 
 // Reply state kept between reading and the caller.
 struct HttpReply {

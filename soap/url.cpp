@@ -200,4 +200,8 @@ bool ResolveUrl(const Url& base, std::string_view reference, Url& out) {
   }
 }
 
+bool SameOrigin(const Url& a, const Url& b) {
+  return a.scheme_number == b.scheme_number && EqualsNoCase(a.host_name, b.host_name) && a.port == b.port;
+}
+
 }  // namespace torvane::soap

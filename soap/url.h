@@ -55,4 +55,7 @@ std::uint16_t DefaultPort(std::int32_t scheme_number);
 // On failure returns false and leaves `out` cleared.
 bool ResolveUrl(const Url& base, std::string_view reference, Url& out);
 
+// Whether two URLs name the same server: scheme, host (any case) and port.
+bool SameOrigin(const Url& a, const Url& b);
+
 }  // namespace torvane::soap

@@ -1,7 +1,10 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <filesystem>
-#include <fstream>
 
 #include "platform/atom.h"
+#include "platform/posix/safe_file.h"
 #include "platform/state_dir.h"
 
 namespace torvane::platform {
@@ -24,10 +27,11 @@ bool GlobalAtomExists(const std::string& name) {
 
 bool AddGlobalAtom(const std::string& name) {
   if (!Usable(name)) return false;
-  std::error_code ec;
-  std::filesystem::create_directories(AtomPath(name).parent_path(), ec);
-  std::ofstream file(AtomPath(name));
-  return static_cast<bool>(file);
+  CreatePrivateDirectories(AtomPath(name).parent_path().string());
+  const int fd = OpenRegularFile(AtomPath(name).string(), O_WRONLY | O_CREAT, 0600);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
 }
 
 void DeleteGlobalAtom(const std::string& name) {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/dynamic_library.h"
+#include "platform/host_dir.h"
 
 namespace torvane::platform {
 
@@ -21,6 +22,8 @@ DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&&) noexcept = default;
 DynamicLibrary::~DynamicLibrary() = default;
 
 DynamicLibrary DynamicLibrary::Open(const std::string& path) {
+  // A bare name would be looked for along the library search path.
+  if (!IsFullPath(path)) return DynamicLibrary(nullptr, "not a full path: " + path);
   void* h = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!h) {
     const char* why = ::dlerror();

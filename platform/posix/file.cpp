@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "platform/file.h"
+#include "platform/posix/safe_file.h"
 
 namespace torvane::platform {
 
@@ -21,18 +22,14 @@ File::File(File&&) noexcept = default;
 File& File::operator=(File&&) noexcept = default;
 File::~File() = default;
 
+// Regular files only, never through a symbolic link, and without blocking on
+// a FIFO planted under the name (OpenRegularFile).
 std::optional<File> File::Open(const std::string& path, Mode mode) {
   if (path.empty()) return std::nullopt;
   const int flags = mode == Mode::kReadShared ? O_RDONLY : (O_RDWR | O_CREAT);
-  int fd;
-  do {
-    fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
-  } while (fd < 0 && errno == EINTR);
+  const int fd = OpenRegularFile(path, flags, 0644);
   if (fd < 0) return std::nullopt;
-  auto handle = std::make_unique<Handle>(fd);
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  return File(std::move(handle));
+  return File(std::make_unique<Handle>(fd));
 }
 
 std::optional<std::uint64_t> File::Size() const {

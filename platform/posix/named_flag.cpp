@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "platform/named_flag.h"
+#include "platform/posix/safe_file.h"
 #include "platform/state_dir.h"
 
 namespace torvane::platform {
@@ -34,9 +35,8 @@ NamedFlag NamedFlag::Create(const std::string& name) {
   if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
     return NamedFlag(Status::kFailed, EINVAL, nullptr);
   const std::filesystem::path dir = std::filesystem::path(StateDirectory()) / "flags";
-  std::error_code ec;
-  std::filesystem::create_directories(dir, ec);
-  const int fd = ::open((dir / name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  CreatePrivateDirectories(dir.string());
+  const int fd = OpenRegularFile((dir / name).string(), O_RDWR | O_CREAT, 0600);
   if (fd < 0) return NamedFlag(Status::kFailed, errno, nullptr);
   auto handle = std::make_unique<Handle>(fd);
   if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return NamedFlag(Status::kCreated, 0, std::move(handle));

@@ -4,14 +4,16 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/host_dir.h"
 #include "platform/process.h"
 
 extern char** environ;
 
 namespace torvane::platform {
 
-bool StartProgram(const std::string& commandLine) {
-  std::string path = commandLine;
+bool StartProgram(const std::string& program) {
+  if (!IsFullPath(program)) return false;
+  std::string path = program;
   char* argv[] = {path.data(), nullptr};
   pid_t pid = 0;
   if (::posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ) != 0) return false;

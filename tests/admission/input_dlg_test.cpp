@@ -2,9 +2,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "admission/event_text.h"
 #include "admission/input_dlg.h"
 #include "admission/texts.h"
+#include "config/host_directory.h"
 #include "support/admission_fixture.h"
 
 namespace torvane::admission {
@@ -22,8 +25,13 @@ std::string T(const EventText& t) { return std::string(t.view()); }
 
 class InputDlgTest : public test::AdmissionTest {
  protected:
+  // The dialog for the disk the scan pass checked: SN-E's ids.
   int Run(char letter = 'e', std::int32_t access = 5) {
-    CInputDlg dialog(*services_, letter, "SN-E", access);
+    DiskIds ids;
+    std::strcpy(ids.vid, "0951");
+    std::strcpy(ids.pid, "1666");
+    std::strcpy(ids.serial, "SN-E");
+    CInputDlg dialog(*services_, letter, ids, access);
     return services_->Ui().RunModal(CInputDlg::kTemplate, dialog);
   }
   std::string FailBox(const char* text) { return BoxLine(8001, text::kCaptionFailure, 0x30, text); }
@@ -38,8 +46,9 @@ TEST_F(InputDlgTest, WrongPasswordThenRightOneOpensDismountsAndFormats) {
                           T(FormatEventText(text::kOpenedOwner, 'e', "SN-E", "Owner"))));
   EXPECT_THAT(services_->Boxes(), ElementsAre(FailBox(text::kWrongPassword)));
   EXPECT_THAT(services_->Actions(), ElementsAre("dismount e", "run " + host_.dir() + "UsbDiskFormat.exe"));
-  EXPECT_THAT(sim_->Calls(), ElementsAre("VX_IsDIZaraz e -> 1", "VX_LoadRegInfo -> 0",
-                                         "VX_TryUserPasswd nope -> 1", "VX_IsDIZaraz e -> 1",
+  EXPECT_THAT(sim_->Calls(), ElementsAre("VX_IsDIZaraz e -> 1", "VX_GetUDiskInfoByDriver e -> 0",
+                                         "VX_LoadRegInfo -> 0", "VX_TryUserPasswd nope -> 1",
+                                         "VX_IsDIZaraz e -> 1", "VX_GetUDiskInfoByDriver e -> 0",
                                          "VX_LoadRegInfo -> 0", "VX_TryUserPasswd pass1234 -> 0",
                                          "VX_OpenSecDisk pass1234 e 5 -> 0"));
   // The wrong-password event is reported before its box is shown.
@@ -115,6 +124,53 @@ TEST_F(InputDlgTest, ChangePasswordFromTheDialogThenUnlockWithTheNewOne) {
   const auto enabled = std::find(t.begin(), t.end(), "8001 enable 8000 1");
   EXPECT_TRUE(disabled < opened && opened < closed && closed < enabled);
   EXPECT_EQ(sim_->Value("drive e", "password"), "newpass9");
+}
+
+// Disk B put in at the letter while the dialog is up: the disk is not
+// unlocked (its password is not even tried), the swap is reported and logged,
+// and the dialog ends as a refusal.
+TEST_F(InputDlgTest, AnotherDiskAtTheLetterIsRefused) {
+  Start(kDiskE + "[spare e]\nvid = 0951\npid = 1666\nserial = SN-B\nclassified = 1\nowner = B\n"
+                 "password = bbbb1234\n",
+        "call swap\ntype 8001 bbbb1234\ncheck 8006\npress 1\n");
+  services_->ui->SetHook("swap", [this] { sim_->Swap('e'); });
+  EXPECT_EQ(Run(), platform::kIdCancel);
+  const std::string swapped = T(FormatEventText(text::kDiskSwapped, 'e', "SN-E", "SN-B"));
+  EXPECT_THAT(services_->Reports(), ElementsAre(swapped));
+  EXPECT_THAT(services_->Logs(), ElementsAre(swapped));
+  EXPECT_THAT(services_->Boxes(), ElementsAre(FailBox(swapped.c_str())));
+  EXPECT_THAT(services_->Actions(), IsEmpty()) << "neither dismounted nor formatted";
+  EXPECT_THAT(sim_->Calls(), ElementsAre("VX_IsDIZaraz e -> 1", "VX_GetUDiskInfoByDriver e -> 0"));
+  EXPECT_EQ(sim_->Value("drive e", "opened"), "");
+}
+
+// The same disk pulled and put back is still the disk that was checked.
+TEST_F(InputDlgTest, TheSameDiskPutBackIsOpened) {
+  Start(kDiskE + "[spare e]\nvid = 0951\npid = 1666\nserial = SN-B\nclassified = 1\n",
+        "call swap\ncall swap\ntype 8001 pass1234\npress 1\n");
+  services_->ui->SetHook("swap", [this] { sim_->Swap('e'); });
+  EXPECT_EQ(Run(), platform::kIdOk);
+  EXPECT_EQ(sim_->Value("drive e", "opened"), "1");
+}
+
+// Ids that cannot be read: nothing is tried; the user may try again.
+TEST_F(InputDlgTest, UnreadableIdsAreShownAsNoDiskAndNothingIsTried) {
+  Start(kDiskE + "info = 4\n", "type 8001 pass1234\npress 1\nclose\n");
+  EXPECT_EQ(Run(), platform::kIdCancel);
+  EXPECT_THAT(services_->Boxes(), ElementsAre(FailBox(text::kNoClassifiedDisk)));
+  EXPECT_THAT(services_->Reports(), IsEmpty());
+  EXPECT_EQ(sim_->Calls().back(), "VX_GetUDiskInfoByDriver e -> 4");
+}
+
+// With the host directory unknown the program would be looked for by its bare
+// name: it is not started, and the operation log says why.
+TEST_F(InputDlgTest, FormatProgramNeedsTheHostDirectory) {
+  Start(kDiskE, "type 8001 pass1234\ncheck 8006\npress 1\n");
+  config::SetHostDirectoryOverride(std::string());
+  EXPECT_EQ(Run(), platform::kIdOk);
+  config::SetHostDirectoryOverride(host_.dir());
+  EXPECT_THAT(services_->Actions(), ElementsAre("dismount e"));
+  EXPECT_THAT(services_->Logs(), ElementsAre("Error: UsbDiskFormat.exe not started: the host directory is unknown"));
 }
 
 }  // namespace

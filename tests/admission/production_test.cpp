@@ -4,13 +4,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "admission/event_text.h"
 #include "admission/production_services.h"
 #include "admission/scan_pass.h"
+#include "admission/selvik_library.h"
 #include "admission/texts.h"
+#include "config/host_directory.h"
 #include "filewatch/drive_audit.h"
 #include "platform/drive_map.h"
 #include "platform/scripted_ui.h"
@@ -71,8 +74,51 @@ TEST_F(ProductionTest, ClassifiedDiskIsAdmittedReportedConsumedAndWatched) {
 #endif
 }
 
+class CurrentDirectory {
+ public:
+  explicit CurrentDirectory(const std::filesystem::path& dir) : old_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+  }
+  ~CurrentDirectory() { std::filesystem::current_path(old_); }
+  CurrentDirectory(const CurrentDirectory&) = delete;
+  CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+
+ private:
+  std::filesystem::path old_;
+};
+
+// The library comes from the host directory only. A working copy planted in
+// the current directory is never loaded, not even when the host directory
+// has none or is unknown.
+TEST_F(ProductionTest, LibraryIsLoadedFromTheHostDirectoryOnly) {
+  test::SimulatedDisks sim("[drive g]\nvid = 1234\npid = 5678\nserial = PLAIN-G\nclassified = 0\n");
+  test::TempDir planted;
+  std::filesystem::copy_file(TORVANE_SELVIK_PATH, planted.path() / SelvikLibraryName());
+  CurrentDirectory cd(planted.path());
+
+  auto services = CreateProductionServices(platform::ScriptedUi::FromText("", nullptr));
+  EXPECT_EQ(services->Disk(), nullptr);
+  EXPECT_NE(ReadFile(host_.dir() + "usboperror.log").find("Error: secure-disk library not loaded"),
+            std::string::npos);
+
+  config::SetHostDirectoryOverride(std::string());
+  EXPECT_EQ(services->Disk(), nullptr);
+  config::SetHostDirectoryOverride(host_.dir());
+  // With the host directory unknown the log itself goes by its bare name.
+  EXPECT_NE(ReadFile((planted.path() / "usboperror.log").string())
+                .find("Error: secure-disk library not loaded: the host directory is unknown"),
+            std::string::npos);
+  EXPECT_THAT(sim.Calls(), ::testing::IsEmpty()) << "the planted library ran";
+
+  // Put into the host directory, the library is found at the next need.
+  std::filesystem::copy_file(TORVANE_SELVIK_PATH, host_.path() / SelvikLibraryName());
+  ASSERT_NE(services->Disk(), nullptr);
+  EXPECT_EQ(services->Disk()->GetUsbStorageDriver(), 1u << 6);
+}
+
 TEST_F(ProductionTest, MissingLibraryIsLoggedAndNothingIsAdmitted) {
-  auto services = CreateProductionServices(platform::ScriptedUi::FromText("", nullptr), "no-such-library");
+  auto services = CreateProductionServices(platform::ScriptedUi::FromText("", nullptr),
+                                           std::string(TORVANE_SELVIK_PATH) + ".missing");
   AdmissionState state;
   RunScanPass(*services, state, nullptr);
   const std::string log = ReadFile(host_.dir() + "usboperror.log");

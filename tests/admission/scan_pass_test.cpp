@@ -211,5 +211,63 @@ TEST_F(ScanPassTest, AuditLevelChangesBetweenAdmissions) {
   EXPECT_EQ(state_->auditLevel.load(), 0);
 }
 
+// Disk A is checked and authorized at e:, then pulled while its password
+// dialog is up, and disk B (authorized nowhere here) is put in at e: and
+// given B's own password. B must not be opened with A's accessValue, A's
+// list must not be stored onto B, and nothing may say that A was opened.
+TEST_F(ScanPassTest, DiskSwappedWhileTheDialogIsUpIsRefused) {
+  Configure({.ufileAudit = 1, .unitId = kUnit});
+  const std::string diskB =
+      "[spare e]\nvid = 0951\npid = 1666\nserial = SEC-B\nclassified = 1\nowner = B\n"
+      "password = bbbb1234\n";
+  Start(Classified('e', "SEC-A", std::string("auth = ") + kUnit + " 1 3 9 0\n") + diskB + kOrdinaryG,
+        "dialog 8001\ncall swap\ntype 8001 bbbb1234\npress 1\n");
+  services_->ui->SetHook("swap", [this] { sim_->Swap('e'); });
+  Pass();
+  const std::string swapped = T(FormatEventText(text::kDiskSwapped, 'e', "SEC-A", "SEC-B"));
+  EXPECT_THAT(services_->Reports(),
+              ElementsAre(T(FormatEventText(text::kClassifiedInserted, 'e', "SEC-A", "Owner")),
+                          T(FormatEventText(text::kRestrictedPolicy, 'e', "SEC-A")), swapped));
+  EXPECT_EQ(sim_->Value("drive e", "opened"), "") << "B is not opened";
+  EXPECT_EQ(sim_->Value("drive e", "auth"), "") << "A's list is not stored onto B";
+  EXPECT_EQ(sim_->Value("spare e", "auth"), std::string(kUnit) + " 1 3 9 0") << "A keeps its uses";
+  EXPECT_THAT(services_->Audits(), IsEmpty());
+  EXPECT_THAT(services_->Logs(), ::testing::Contains(swapped));
+  EXPECT_EQ(Slot('e').handled.load(), 1) << "handled until removed, as any refusal";
+  EXPECT_EQ(Slot('g').handled.load(), 1) << "the pass goes on";
+}
+
+// The disk swapped right after it was opened, before its use is consumed:
+// the list is not stored onto the new disk and no watch starts.
+TEST_F(ScanPassTest, DiskSwappedAfterTheOpenGetsNoListAndNoWatch) {
+  Configure({.ufileAudit = 1, .unitId = kUnit});
+  Start(Classified('e', "SEC-A", std::string("auth = ") + kUnit + " 1 3 9 0\n") +
+            "[spare e]\nvid = 0951\npid = 1666\nserial = SEC-B\nclassified = 1\n",
+        kUnlock);
+  services_->onDismount = [this](char letter) { sim_->Swap(letter); };
+  Pass();
+  const std::string swapped = T(FormatEventText(text::kDiskSwapped, 'e', "SEC-A", "SEC-B"));
+  EXPECT_EQ(services_->Reports().back(), swapped);
+  EXPECT_THAT(services_->Boxes(), ElementsAre(BoxLine(0, text::kCaptionFailure, 0x30, swapped)));
+  EXPECT_EQ(sim_->Value("drive e", "saved"), "");
+  EXPECT_EQ(sim_->Value("spare e", "saved"), "");
+  EXPECT_THAT(services_->Audits(), IsEmpty());
+}
+
+// Ids from the disk go to the operation log with their control bytes made
+// visible (a line feed in a serial would forge a log line); the report keeps
+// the bytes as the disk gave them.
+TEST_F(ScanPassTest, ControlBytesFromTheDiskAreNotWrittenToTheLog) {
+  Configure({.genericUDisk = 1});
+  Start("[drive g]\nvid = 12\\x7F4\npid = 5678\nserial = A\\x0D\\x0A2026-01-01 00:00:00 forged\\x1B\n"
+        "classified = 0\n",
+        "");
+  Pass();
+  const std::string raw = "A\r\n2026-01-01 00:00:00 forged\x1b";
+  EXPECT_THAT(services_->Reports(), ElementsAre(T(FormatEventText(text::kOrdinaryInserted, 'g', raw.c_str(), "12\x7f" "4", "5678"))));
+  EXPECT_THAT(services_->Logs(),
+              ElementsAre(T(FormatEventText(text::kOrdinaryInserted, 'g', "A??2026-01-01 00:00:00 forged?", "12?4", "5678"))));
+}
+
 }  // namespace
 }  // namespace torvane::admission

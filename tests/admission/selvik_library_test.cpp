@@ -19,17 +19,26 @@ constexpr char kDisks[] =
     "vid = ABCDEFG\npid = 12\nserial = PLAIN\nclassified = 0\nopen_udisk = 0\n";
 
 TEST(SelvikLibrary, MissingLibraryOrFunctionIsAnErrorNotACrash) {
-  SelvikLoad none = LoadSelvikLibrary("no-such-secure-disk-library");
+  SelvikLoad none = LoadSelvikLibrary(std::string(TORVANE_SELVIK_PATH) + ".missing");
   EXPECT_EQ(none.disk, nullptr);
   EXPECT_EQ(none.error.rfind("Error: ", 0), 0u) << none.error;
   // A library that loads but lacks the functions.
-#ifdef _WIN32
-  SelvikLoad other = LoadSelvikLibrary("kernel32.dll");
-#else
-  SelvikLoad other = LoadSelvikLibrary("libc.so.6");
-#endif
+  SelvikLoad other = LoadSelvikLibrary(TORVANE_NOT_SELVIK_PATH);
   EXPECT_EQ(other.disk, nullptr);
   EXPECT_NE(other.error.find("lacks VX_GetUsbStorageDriver"), std::string::npos) << other.error;
+}
+
+// Only a full path is loaded: a bare or relative name would be looked for
+// along the search order, the current directory included.
+TEST(SelvikLibrary, NamesThatAreNotFullPathsAreRefused) {
+  const std::string full = TORVANE_SELVIK_PATH;
+  const std::string name = full.substr(full.find_last_of("/\\") + 1);
+  for (const std::string& path : {name, "./" + name, std::string("sub/") + name, std::string()}) {
+    SelvikLoad load = LoadSelvikLibrary(path);
+    EXPECT_EQ(load.disk, nullptr) << path;
+    EXPECT_NE(load.error.find("not a full path"), std::string::npos) << load.error;
+  }
+  EXPECT_NE(LoadSelvikLibrary(full).disk, nullptr);
 }
 
 // The stand-in, loaded through the real loader, answers through every

@@ -220,6 +220,66 @@ TEST(ReplyReader, HostileSizesStayBounded) {
   EXPECT_EQ(Read("HTTP/1.1 200 OK\r\n\r\n" + std::string(kMaxReplyBody + 8192, 'b'), reply), ReadResult::kTooLarge);
 }
 
+std::string HeaderLines(std::size_t count, const char* prefix) {
+  std::string lines;
+  for (std::size_t i = 0; i < count; ++i) lines += prefix + std::to_string(i) + ": v\r\n";
+  return lines;
+}
+
+// Names built to collide in the table's hash cost quadratic time; the number
+// of header lines, trailers and lines without a colon included, is capped.
+TEST(ReplyReader, HeaderLinesAreCapped) {
+  HttpReply reply;
+  const std::string ok = "HTTP/1.1 200 OK\r\n";
+  const std::string empty_body = "Content-Length: 0\r\n\r\n";
+  ASSERT_EQ(Read(ok + HeaderLines(kMaxHeaderLines - 1, "X-") + empty_body, reply), ReadResult::kOk);
+  EXPECT_EQ(reply.headers.size(), kMaxHeaderLines);
+  EXPECT_EQ(Read(ok + HeaderLines(kMaxHeaderLines, "X-") + empty_body, reply), ReadResult::kTooManyHeaders);
+  std::string no_colon;
+  for (std::size_t i = 0; i < kMaxHeaderLines; ++i) no_colon += "no colon here\r\n";
+  EXPECT_EQ(Read(ok + no_colon + empty_body, reply), ReadResult::kTooManyHeaders);
+  const std::string chunked = "Transfer-Encoding: chunked\r\nTrailer: T\r\n";
+  const std::string body = "1\r\na\r\n0\r\n";
+  ASSERT_EQ(Read(ok + chunked + HeaderLines(100, "X-") + "\r\n" + body + HeaderLines(154, "T-") + "\r\n", reply),
+            ReadResult::kOk);
+  EXPECT_EQ(Read(ok + chunked + HeaderLines(100, "X-") + "\r\n" + body + HeaderLines(155, "T-") + "\r\n", reply),
+            ReadResult::kTooManyHeaders);
+}
+
+// A read block above 64 KiB is honoured for chunk data rather than giving
+// the piece size an upper bound below its lower one.
+TEST(ReplyReader, LargeReadBlockForChunkData) {
+  class Recording final : public ReplySource {
+   public:
+    explicit Recording(std::string bytes) : bytes_(std::move(bytes)) {}
+    bool Receive(char* buffer, std::size_t capacity, std::size_t& received) override {
+      capacities.push_back(capacity);
+      received = std::min(capacity, bytes_.size() - offset_);
+      std::memcpy(buffer, bytes_.data() + offset_, received);
+      offset_ += received;
+      return true;
+    }
+    std::vector<std::size_t> capacities;
+
+   private:
+    std::string bytes_;
+    std::size_t offset_ = 0;
+  };
+  const std::size_t block = 256 * 1024;
+  const std::string data(1 << 20, 'd');
+  Recording source("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n100000\r\n" + data +
+                   "\r\n0\r\n\r\n");
+  HttpReply reply;
+  ASSERT_EQ(ReadReply(source, reply, block), ReadResult::kOk);
+  EXPECT_EQ(reply.body(), data);
+  // Head and size lines are read in 2 KiB pieces, chunk data a block at a time.
+  for (const std::size_t capacity : source.capacities) {
+    if (capacity != 2048) {
+      EXPECT_EQ(capacity, block);
+    }
+  }
+}
+
 // Splitting the same reply at any point must not change what is read.
 TEST(ReplyReader, SplitAtEveryBoundary) {
   const std::string bytes =

@@ -136,5 +136,25 @@ TEST(UrlResolve, RedirectTargets) {
   EXPECT_TRUE(out.host_name.empty());
 }
 
+// Redirects are followed only within the configured server.
+TEST(UrlResolve, SameOriginIsSchemeHostAndPort) {
+  Url base;
+  ASSERT_TRUE(ParseUrl("http://Server.example:80/WebDeduRazivor/services/DeduRazivor", base));
+  const auto same = [&](const char* reference) {
+    Url out;
+    EXPECT_TRUE(ResolveUrl(base, reference, out)) << reference;
+    return SameOrigin(out, base);
+  };
+  EXPECT_TRUE(same("/elsewhere?x"));
+  EXPECT_TRUE(same("relative"));
+  EXPECT_TRUE(same("http://server.EXAMPLE/other"));  // host in any case, default port
+  EXPECT_TRUE(same("//server.example:80/x"));
+  EXPECT_FALSE(same("http://server.example:8080/x"));
+  EXPECT_FALSE(same("http://attacker.example/x"));
+  EXPECT_FALSE(same("http://server.example.attacker.example/x"));
+  EXPECT_FALSE(same("https://server.example/x"));
+  EXPECT_FALSE(same("ftp://server.example:80/x"));
+}
+
 }  // namespace
 }  // namespace torvane::soap

@@ -21,6 +21,8 @@
 // take a drive out of the drive map, as pulling the disk would.
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -37,6 +39,7 @@
 #include "platform/native_ui.h"
 #include "platform/scripted_ui.h"
 #include "tools/host/commands.h"
+#include "tools/selvik/sim_file.h"
 
 namespace torvane::host {
 namespace {
@@ -81,7 +84,7 @@ std::string DefaultSelvik() {
                                        here + admission::SelvikLibraryName()}) {
     if (!here.empty() && std::ifstream(candidate).good()) return candidate;
   }
-  return admission::SelvikLibraryName();
+  return {};  // the library's own rule: the host directory
 }
 
 int Usage(const char* command) {
@@ -104,7 +107,10 @@ bool Parse(const Args& args, Options& o) {
       if (!dir.empty() && dir.back() != '/' && dir.back() != '\\') dir += platform::kPathSeparator;
       config::SetHostDirectoryOverride(dir);
     } else if (a == "--selvik" && hasValue) {
-      o.selvik = args[++i];
+      // Named on the command line: taken from where the user means, made
+      // full here because the library loads nothing by a relative name.
+      std::error_code ec;
+      o.selvik = std::filesystem::absolute(args[++i], ec).string();
     } else if (a == "--script" && hasValue) {
       const std::string path = args[++i];
       std::ostringstream text;
@@ -162,6 +168,17 @@ std::unique_ptr<platform::Ui> MakeUi(const Options& o, platform::ScriptedUi** sc
   return ui;
 }
 
+// "call swap-x": the stand-in's spare disk is put in at x (tools/selvik).
+void AddSwapHooks(platform::ScriptedUi& ui) {
+  for (char c = 'a'; c <= 'z'; ++c) {
+    ui.SetHook(std::string("swap-") + c, [c] {
+      const char* sim = std::getenv("SELVIK_SIM");
+      if (!selvik::SwapSpareDisk(sim && *sim ? sim : "selvik.sim", c))
+        std::fprintf(stderr, "torvane-host: no spare disk for %c\n", c);
+    });
+  }
+}
+
 void PrintSlots(const admission::AdmissionState& state) {
   for (int i = 0; i < admission::kDriveCount; ++i) {
     const auto& s = state.slots[static_cast<std::size_t>(i)];
@@ -181,9 +198,11 @@ std::shared_ptr<admission::AdmissionServices> Prepare(const Args& args, const ch
   }
   auto ui = MakeUi(o, scripted);
   if (!ui) return nullptr;
+  if (*scripted) AddSwapHooks(**scripted);
   auto services = admission::CreateProductionServices(std::move(ui), o.selvik);
   if (!services->Disk()) {
-    std::fprintf(stderr, "torvane-host: cannot load the secure-disk library %s\n", o.selvik.c_str());
+    std::fprintf(stderr, "torvane-host: cannot load the secure-disk library %s\n",
+                 (o.selvik.empty() ? admission::SelvikLibraryPath() : o.selvik).c_str());
     return nullptr;
   }
   return services;

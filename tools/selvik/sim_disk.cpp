@@ -1,6 +1,7 @@
 #include "tools/selvik/sim_disk.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -45,8 +46,28 @@ bool Forced(const Section* s, const char* key, std::int32_t& out) {
   return true;
 }
 
+// "\xHH" gives any byte and "\\" a backslash, so that a disk can hand out
+// control bytes; other text is taken byte for byte.
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '\\') {
+      out += '\\';
+      ++i;
+    } else if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x' &&
+               std::isxdigit(static_cast<unsigned char>(text[i + 2])) &&
+               std::isxdigit(static_cast<unsigned char>(text[i + 3]))) {
+      out += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
+      i += 3;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 void CopyText(char* dst, std::size_t size, const std::string* text) {
-  const std::string s = text ? *text : std::string();
+  const std::string s = text ? Unescape(*text) : std::string();
   const std::size_t n = std::min(s.size(), size - 1);
   std::memcpy(dst, s.data(), n);
   dst[n] = '\0';

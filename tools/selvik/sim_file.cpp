@@ -93,4 +93,17 @@ bool WriteSimFile(const std::string& path, const SimFile& file) {
   return std::rename(tmp.c_str(), path.c_str()) == 0;
 }
 
+bool SwapSpareDisk(const std::string& path, char letter) {
+  std::optional<SimFile> file = ReadSimFile(path);
+  if (!file) return false;
+  const std::string drive = std::string("drive ") + letter;
+  const std::string spare = std::string("spare ") + letter;
+  Section* spareSection = file->Find(spare);
+  if (!spareSection) return false;
+  Section* driveSection = file->Find(drive);
+  spareSection->name = drive;
+  if (driveSection) driveSection->name = spare;
+  return WriteSimFile(path, *file);
+}
+
 }  // namespace selvik

@@ -30,4 +30,9 @@ struct SimFile {
 std::optional<SimFile> ReadSimFile(const std::string& path);
 bool WriteSimFile(const std::string& path, const SimFile& file);
 
+// Swaps the disk at `letter`: the sections "drive x" and "spare x" trade
+// names, so the next call finds the spare disk at the letter (and the disk
+// that was there becomes the spare). False when the file has no such spare.
+bool SwapSpareDisk(const std::string& path, char letter);
+
 }  // namespace selvik

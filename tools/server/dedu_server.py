@@ -10,6 +10,10 @@ read again for every request, so a test can change it between calls:
     stall [S]    read the request, then send nothing for S seconds (30)
     close        read the request, then close the connection at once
     status N     status N with an empty body
+    redirect URL status 302 with Location URL
+
+A request to FOREIGN_PATH plays another server that takes every event
+(answer 0), whatever the mode: where a redirect must never lead.
 
 Usage: dedu_server.py [--host 127.0.0.1] [--port 0] [--port-file F]
                       [--record F.jsonl] [--mode-file F] [--mode "answer 0"]
@@ -27,6 +31,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 SERVICE_PATH = "/WebDeduRazivor/services/DeduRazivor"
 ENV_NS = "http://schemas.xmlsoap.org/soap/envelope/"
 XSI_NS = "http://www.w3.org/2001/XMLSchema-instance"
+FOREIGN_PATH = "/foreign" + SERVICE_PATH
 MAX_BODY = 1 << 20
 
 REPLY = (
@@ -85,9 +90,11 @@ class Handler(BaseHTTPRequestHandler):
         words = text.split()
         return words[0], words[1:]
 
-    def send(self, status, body, content_type="text/xml; charset=utf-8"):
+    def send(self, status, body, content_type="text/xml; charset=utf-8", location=None):
         data = body.encode("utf-8")
         self.send_response(status)
+        if location:
+            self.send_header("Location", location)
         self.send_header("Content-Type", content_type)
         self.send_header("Content-Length", str(len(data)))
         self.send_header("Connection", "close")
@@ -121,6 +128,9 @@ class Handler(BaseHTTPRequestHandler):
                 with open(self.server.record, "a", encoding="utf-8") as f:
                     f.write(json.dumps(entry, ensure_ascii=False, separators=(",", ":")) + "\n")
 
+        if self.path.split("?")[0] == FOREIGN_PATH and "error" not in entry:
+            self.send(200, REPLY.format(op=op, ns=ns, value="0"))
+            return
         if self.path.split("?")[0] != SERVICE_PATH:
             self.send(404, "", "text/plain")
             return
@@ -142,6 +152,8 @@ class Handler(BaseHTTPRequestHandler):
                 self.connection.shutdown(socket.SHUT_RDWR)
             except OSError:
                 pass
+        elif kind == "redirect" and args:
+            self.send(302, "", "text/plain", location=args[0])
         elif kind == "status":
             self.send(int(args[0]) if args else 503, "", "text/plain")
         else:

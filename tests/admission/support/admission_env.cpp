@@ -4,7 +4,10 @@
 #include <fstream>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
 #include "admission/selvik_library.h"
+#include "tools/selvik/sim_file.h"
 
 namespace torvane::test {
 
@@ -59,6 +62,10 @@ std::string SimulatedDisks::Value(const std::string& section, const std::string&
     }
   }
   return {};
+}
+
+void SimulatedDisks::Swap(char letter) const {
+  if (!selvik::SwapSpareDisk(path_, letter)) ADD_FAILURE() << "no spare disk for " << letter;
 }
 
 std::unique_ptr<admission::SecureDisk> LoadStandIn() {

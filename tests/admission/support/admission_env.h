@@ -26,6 +26,8 @@ class SimulatedDisks {
   std::string Contents() const;                 // the file as it is now
   std::vector<std::string> Calls() const;       // the call log, one per line
   std::string Value(const std::string& section, const std::string& key) const;
+  // Puts the file's "[spare x]" disk in at `letter` (the stand-in's swap).
+  void Swap(char letter) const;
 
  private:
   TempDir dir_;

@@ -55,14 +55,17 @@ void FakeServices::StopDriveAudit(char letter) {
 }
 
 bool FakeServices::DismountVolume(char letter) {
-  std::lock_guard<std::mutex> hold(mu_);
-  actions_.push_back(std::string("dismount ") + letter);
+  {
+    std::lock_guard<std::mutex> hold(mu_);
+    actions_.push_back(std::string("dismount ") + letter);
+  }
+  if (onDismount) onDismount(letter);
   return false;
 }
 
-void FakeServices::StartProgram(const std::string& commandLine) {
+void FakeServices::StartProgram(const std::string& program) {
   std::lock_guard<std::mutex> hold(mu_);
-  actions_.push_back("run " + commandLine);
+  actions_.push_back("run " + program);
 }
 
 std::string FakeServices::LogicalDriveStrings() {

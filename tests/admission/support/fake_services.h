@@ -3,6 +3,7 @@
 // dismounts and programs; the UI is scripted; the clock is set by hand; the
 // secure-disk library is the stand-in, loaded through the real loader.
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -28,7 +29,7 @@ class FakeServices final : public admission::AdmissionServices {
   platform::Ui& Ui() override { return *ui; }
   std::int64_t Now() override { return now.load(); }
   bool DismountVolume(char letter) override;
-  void StartProgram(const std::string& commandLine) override;
+  void StartProgram(const std::string& program) override;
   std::string LogicalDriveStrings() override;
   bool StartThread(std::function<void()> body) override;
 
@@ -50,6 +51,8 @@ class FakeServices final : public admission::AdmissionServices {
   std::atomic<std::int64_t> now{1'700'000'000};
   std::string drives;  // what LogicalDriveStrings answers
   std::atomic<int> badEventTypes{0};
+  // Runs after a dismount is recorded (the disk was just opened).
+  std::function<void(char)> onDismount;
 
  private:
   mutable std::mutex mu_;

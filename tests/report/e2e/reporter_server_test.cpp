@@ -65,6 +65,24 @@ TEST_F(ReporterServer, EveryRefusalStoresExactlyOneRecord) {
   }
 }
 
+// A redirect to another server: the event is stored, not delivered there
+// (the stand-in's foreign path would take it). The same server under
+// another name plays the other one.
+TEST_F(ReporterServer, RedirectToAnotherServerIsStored) {
+  Configure("T1", ServiceUrl());
+  SetMode("redirect http://localhost:" + port_ + "/foreign/WebDeduRazivor/services/DeduRazivor");
+  const auto before = Calls().size();
+  EXPECT_EQ(report::ReportEvent("moved", 2, FixedTime), -1);
+  EXPECT_EQ(Records(), std::vector<std::string>{"T1|2026-01-02 03:04:05|moved|2|"});
+  const auto calls = Calls();
+  ASSERT_EQ(calls.size(), before + 1) << "only the request to the configured server";
+  EXPECT_EQ(calls.back().find("/foreign"), std::string::npos);
+  // Within the configured server a redirect is still followed.
+  SetMode("redirect " + ServiceUrl() + "?again");
+  EXPECT_EQ(report::ReportEvent("moved", 2, FixedTime), -1);  // it redirects every time
+  EXPECT_GT(Calls().size(), before + 2);
+}
+
 TEST_F(ReporterServer, ServerDownIsStored) {
   Configure("T1", "http://127.0.0.1:1/WebDeduRazivor/services/DeduRazivor");
   EXPECT_EQ(report::ReportEvent("down", 2, FixedTime), -1);

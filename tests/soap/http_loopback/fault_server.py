@@ -121,6 +121,9 @@ class Handler(socketserver.BaseRequestHandler):
             send(sized(b"302 Found", b"nowhere"))
         elif base == "/redirect-loop":
             send(sized(b"302 Found", b"", b"Location: /redirect-loop\r\n"))
+        elif base == "/redirect-host":             # same server, another host name
+            port = conn.getsockname()[1]
+            send(sized(b"302 Found", b"", f"Location: http://localhost:{port}/foreign\r\n".encode()))
         elif base == "/redirect-https":
             send(sized(b"302 Found", b"", b"Location: https://127.0.0.1/x\r\n"))
         elif base == "/stall":                     # accepts, reads, never answers

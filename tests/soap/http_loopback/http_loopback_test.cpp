@@ -193,6 +193,16 @@ TEST_F(HttpLoopback, RedirectLoopEndsAfterTheHopLimit) {
   EXPECT_EQ(count() - before, kMaxRedirects + 1);
 }
 
+// A redirect to another server fails the request, and nothing is sent there
+// (the same server under another name stands in for a foreign one).
+TEST_F(HttpLoopback, RedirectToAnotherServerFails) {
+  const HttpRequestOptions options = SoapPost("<event/>");
+  EXPECT_FALSE(client.PerformRequest(At("/redirect-host"), &options));
+  EXPECT_EQ(client.status(), 302);
+  ASSERT_TRUE(client.PerformRequest(At("/_log"), nullptr));
+  EXPECT_EQ(Body(client).find("/foreign"), std::string::npos);
+}
+
 TEST_F(HttpLoopback, BrokenServersFailCleanly) {
   struct Case {
     const char* path;
