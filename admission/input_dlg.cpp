@@ -13,7 +13,9 @@ namespace torvane::admission {
 
 CInputDlg::CInputDlg(AdmissionServices& services, char letter, const DiskIds& ids,
                      std::int32_t accessValue)
-    : services_(services), letter_(letter), accessValue_(accessValue), ids_(ids) {}
+    : services_(services), letter_(letter), accessValue_(accessValue), ids_(ids) {
+  std::memcpy(serial_, ids.serial, sizeof serial_);
+}
 
 bool CInputDlg::OnInitDialog(platform::DialogWindow& window) {
   window.CenterWindow();
@@ -55,16 +57,16 @@ void CInputDlg::Unlock(platform::DialogWindow& window) {
     return;
   }
   if (tried == kPasswdTooManyTries) {
-    const EventText t = named ? FormatEventText(text::kTooManyTriesOwner, letter_, ids_.serial, owner)
-                              : FormatEventText(text::kTooManyTriesCode, letter_, ids_.serial, registration);
+    const EventText t = named ? FormatEventText(text::kTooManyTriesOwner, letter_, serial_, owner)
+                              : FormatEventText(text::kTooManyTriesCode, letter_, serial_, registration);
     services_.Report(t.view(), kEventType);
     Box(window, text::kTooManyTries);
     return;
   }
   if (tried != 0) {
     services_.Log(FormatEventText(text::kLogTryFailed, tried).view());
-    const EventText t = named ? FormatEventText(text::kWrongPasswordOwner, letter_, ids_.serial, owner)
-                              : FormatEventText(text::kWrongPasswordCode, letter_, ids_.serial, registration);
+    const EventText t = named ? FormatEventText(text::kWrongPasswordOwner, letter_, serial_, owner)
+                              : FormatEventText(text::kWrongPasswordCode, letter_, serial_, registration);
     services_.Report(t.view(), kEventType);
     Box(window, text::kWrongPassword);
     return;
@@ -73,14 +75,14 @@ void CInputDlg::Unlock(platform::DialogWindow& window) {
   const std::int32_t opened = disk->OpenSecDisk(password.c_str(), letter_, accessValue_);
   if (opened != 0) {
     services_.Log(FormatEventText(text::kLogOpenFailed, opened).view());
-    const EventText t = named ? FormatEventText(text::kOpenFailedOwner, letter_, ids_.serial, owner)
-                              : FormatEventText(text::kOpenFailedCode, letter_, ids_.serial, registration);
+    const EventText t = named ? FormatEventText(text::kOpenFailedOwner, letter_, serial_, owner)
+                              : FormatEventText(text::kOpenFailedCode, letter_, serial_, registration);
     services_.Report(t.view(), kEventType);
     Box(window, text::kOpenClassifiedFailed);
     return;
   }
-  const EventText t = named ? FormatEventText(text::kOpenedOwner, letter_, ids_.serial, owner)
-                            : FormatEventText(text::kOpenedCode, letter_, ids_.serial, registration);
+  const EventText t = named ? FormatEventText(text::kOpenedOwner, letter_, serial_, owner)
+                            : FormatEventText(text::kOpenedCode, letter_, serial_, registration);
   services_.Report(t.view(), kEventType);
   services_.DismountVolume(letter_);  // the result is not looked at
   if (window.IsDlgButtonChecked(kFormatCheck) == platform::kBstChecked) StartFormatProgram();
@@ -107,7 +109,7 @@ bool CInputDlg::StillTheSameDisk(platform::DialogWindow& window, SecureDisk& dis
   if (SameDisk(now, ids_)) return true;
   // Another disk is at the letter: the authorization and accessValue were
   // decided for the first one, so this one is not opened at all.
-  const EventText t = FormatEventText(text::kDiskSwapped, letter_, ids_.serial, now.serial);
+  const EventText t = FormatEventText(text::kDiskSwapped, letter_, serial_, now.serial);
   services_.Report(t.view(), kEventType);
   services_.Log(LogSafeText(t.view()));
   Box(window, t.c_str());
@@ -116,7 +118,7 @@ bool CInputDlg::StillTheSameDisk(platform::DialogWindow& window, SecureDisk& dis
 }
 
 void CInputDlg::ChangePassword(platform::DialogWindow& window) {
-  CEditPasswordDlg change(services_, letter_, ids_.serial);
+  CEditPasswordDlg change(services_, letter_, serial_);
   window.EnableItem(kChangeButton, false);
   services_.Ui().RunModal(CEditPasswordDlg::kTemplate, change);
   window.EnableItem(kChangeButton, true);

@@ -37,7 +37,8 @@ class CInputDlg final : public platform::DialogHandler {
   AdmissionServices& services_;
   char letter_;
   std::int32_t accessValue_;
-  DiskIds ids_;
+  char serial_[kSerialSize] = {};
+  DiskIds ids_;  // the disk that was checked
 };
 
 }  // namespace torvane::admission
