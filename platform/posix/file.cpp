@@ -29,7 +29,8 @@ std::optional<File> File::Open(const std::string& path, Mode mode) {
   const int flags = mode == Mode::kReadShared ? O_RDONLY : (O_RDWR | O_CREAT);
   const int fd = OpenRegularFile(path, flags, 0644);
   if (fd < 0) return std::nullopt;
-  return File(std::make_unique<Handle>(fd));
+  auto handle = std::make_unique<Handle>(fd);
+  return File(std::move(handle));
 }
 
 std::optional<std::uint64_t> File::Size() const {
