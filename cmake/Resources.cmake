@@ -13,13 +13,14 @@ if(WIN32)
   if(NOT _icon_result EQUAL 0)
     message(FATAL_ERROR "the icon could not be drawn")
   endif()
-  set_source_files_properties(${CMAKE_SOURCE_DIR}/res/torvane.rc PROPERTIES
-    COMPILE_OPTIONS "--codepage=65001;--include-dir=${TORVANE_RES_GEN}"
-    OBJECT_DEPENDS ${TORVANE_RES_GEN}/torvane.ico)
 endif()
 
 function(torvane_resources target)
   if(WIN32)
-    target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/res/torvane.rc)
+    set(rc ${CMAKE_SOURCE_DIR}/res/torvane.rc)
+    target_sources(${target} PRIVATE ${rc})
+    set_source_files_properties(${rc} TARGET_DIRECTORY ${target} PROPERTIES
+      COMPILE_OPTIONS "--codepage=65001;--include-dir=${TORVANE_RES_GEN}"
+      OBJECT_DEPENDS ${TORVANE_RES_GEN}/torvane.ico)
   endif()
 endfunction()

@@ -39,6 +39,12 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     auto* dialog = reinterpret_cast<Win32Dialog*>(lParam);
     ::SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
     dialog->Attach(hwnd);
+    // A system-modal dialog stays above other windows. Windows gives it the
+    // topmost style itself; some implementations of the API do not.
+    if ((::GetWindowLongPtrW(hwnd, GWL_STYLE) & DS_SYSMODAL) &&
+        !(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST)) {
+      ::SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
     bool result = true;
     Guarded([&] { result = dialog->handler().OnInitDialog(*dialog); });
     return result ? TRUE : FALSE;

@@ -26,6 +26,8 @@ constexpr Command kCommands[] = {
      "watch-devices [--dir DIR] [--selvik PATH] [--script FILE|-] [--utf8] [--drive X=DIR]...   "
      "the device watch window, driven by the script",
      torvane::host::RunWatchDevices},
+    {"warn", "warn [--library PATH] CAPTION TEXT   show the warning box through the shipped library",
+     torvane::host::RunWarn},
 };
 
 int Usage() {
