@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/command_line.h"
 #include "tools/uidriver/ui_driver.h"
 
 #include <dbt.h>
@@ -70,6 +71,13 @@ std::vector<int> Ids(const std::string& list) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Titles and texts come in as UTF-8 whatever the code page: take the wide
+  // command line rather than the CRT's ANSI argv.
+  const std::vector<std::string> utf8 = torvane::platform::Utf8Arguments(argc, argv);
+  std::vector<char*> args;
+  for (const auto& a : utf8) args.push_back(const_cast<char*>(a.c_str()));
+  argv = args.data();
+  argc = static_cast<int>(args.size());
   DWORD pid = 0, timeout = 10000;
   int i = 1;
   for (; i + 1 < argc && argv[i][0] == '-' && argv[i][1] == '-'; i += 2) {
