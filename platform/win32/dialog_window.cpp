@@ -32,7 +32,11 @@ std::string Win32Dialog::GetItemText(int id) {
   Wipe(text.data() + kept, text.size() - kept);
   text.resize(kept);  // shrinking keeps the same storage
   if (IsPasswordEdit(control)) {
-    // A password does not stay in the window once it has been read.
+    // A password does not stay in the window once it has been read: first
+    // overwrite it in the control's own buffer (same length, so the buffer is
+    // reused), then empty the control.
+    const std::string blank(kept, ' ');
+    ::SetWindowTextA(control, blank.c_str());
     ::SetWindowTextA(control, "");
   }
   return text;

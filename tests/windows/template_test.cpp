@@ -170,6 +170,8 @@ TEST_F(Resources, ShowWarnInfoIsExportedByNameAsOrdinal2) {
   EXPECT_EQ(::GetProcAddress(module_, MAKEINTRESOURCEA(2)), byName);
 }
 
+INT_PTR CALLBACK NothingProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
 // The font a dialog really gets from its template has a glyph for every text
 // the templates and the warning box show (no boxes instead of Chinese).
 TEST_F(Resources, DialogFontHasGlyphsForEveryText) {
@@ -180,9 +182,8 @@ TEST_F(Resources, DialogFontHasGlyphsForEveryText) {
   }
   const auto [data, size] = Find(MAKEINTRESOURCEW(5), 8001);
   ASSERT_NE(data, nullptr);
-  HWND dialog = ::CreateDialogIndirectParamW(
-      module_, static_cast<const DLGTEMPLATE*>(data), nullptr,
-      [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+  HWND dialog = ::CreateDialogIndirectParamW(module_, static_cast<const DLGTEMPLATE*>(data), nullptr,
+                                             NothingProc, 0);
   ASSERT_NE(dialog, nullptr);
   const auto font = reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0));
   ASSERT_NE(font, nullptr);
