@@ -14,7 +14,9 @@ void Wipe(char* p, std::size_t n) {
 }
 
 bool IsPasswordEdit(HWND control) {
-  return control && (::GetWindowLongPtrW(control, GWL_STYLE) & ES_PASSWORD) != 0;
+  wchar_t kind[8] = {};
+  return control && ::GetClassNameW(control, kind, 8) == 4 && ::lstrcmpiW(kind, L"Edit") == 0 &&
+         (::GetWindowLongPtrW(control, GWL_STYLE) & ES_PASSWORD) != 0;
 }
 
 }  // namespace
@@ -31,15 +33,23 @@ std::string Win32Dialog::GetItemText(int id) {
   const std::size_t kept = got > 0 ? static_cast<std::size_t>(got) : 0;
   Wipe(text.data() + kept, text.size() - kept);
   text.resize(kept);  // shrinking keeps the same storage
-  if (IsPasswordEdit(control)) {
-    // A password does not stay in the window once it has been read: first
-    // overwrite it in the control's own buffer (same length, so the buffer is
-    // reused), then empty the control.
-    const std::string blank(kept, ' ');
-    ::SetWindowTextA(control, blank.c_str());
-    ::SetWindowTextA(control, "");
-  }
   return text;
+}
+
+// A password stays in its box while the dialog is up, so that the user can
+// correct it after a refusal; when the window goes, each password box is first
+// overwritten in its own buffer (same length, so the buffer is reused), then
+// emptied, so the text does not outlive the dialog in freed memory.
+void Win32Dialog::WipePasswordEdits() {
+  for (HWND child = ::GetWindow(hwnd_, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (!IsPasswordEdit(child)) continue;
+    const int length = ::GetWindowTextLengthA(child);
+    if (length > 0) {
+      const std::string blank(static_cast<std::size_t>(length), ' ');
+      ::SetWindowTextA(child, blank.c_str());
+    }
+    ::SetWindowTextA(child, "");
+  }
 }
 
 void Win32Dialog::SetItemText(int id, std::string_view text) {

@@ -13,6 +13,8 @@ class Win32Dialog final : public DialogWindow {
   HWND hwnd() const { return hwnd_; }
   void Attach(HWND hwnd) { hwnd_ = hwnd; }
   DialogHandler& handler() { return handler_; }
+  // Overwrites and empties every password box; called as the window goes.
+  void WipePasswordEdits();
 
   int TemplateId() const override { return templateId_; }
   std::string GetItemText(int id) override;

@@ -67,6 +67,9 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, 0);  // never refuses a request
       return TRUE;
     }
+    case WM_DESTROY:
+      dialog->WipePasswordEdits();
+      return FALSE;
     default:
       return FALSE;
   }
