@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/command_line.h"
 #include "tools/host/commands.h"
 
 namespace {
@@ -26,6 +27,8 @@ constexpr Command kCommands[] = {
      "watch-devices [--dir DIR] [--selvik PATH] [--script FILE|-] [--utf8] [--drive X=DIR]...   "
      "the device watch window, driven by the script",
      torvane::host::RunWatchDevices},
+    {"warn", "warn [--library PATH] CAPTION TEXT   show the warning box through the shipped library",
+     torvane::host::RunWarn},
 };
 
 int Usage() {
@@ -39,7 +42,14 @@ int Usage() {
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   for (const auto& c : kCommands) {
-    if (std::strcmp(argv[1], c.name) == 0) return c.run(torvane::host::Args(argv + 2, argv + argc));
+    if (std::strcmp(argv[1], c.name) != 0) continue;
+    // `warn` takes its texts in UTF-8 whatever the code page (on Windows
+    // from the wide command line).
+    if (std::strcmp(c.name, "warn") == 0) {
+      const auto all = torvane::platform::Utf8Arguments(argc, argv);
+      return c.run(torvane::host::Args(all.begin() + 2, all.end()));
+    }
+    return c.run(torvane::host::Args(argv + 2, argv + argc));
   }
   std::fprintf(stderr, "torvane-host: unknown command '%s'\n", argv[1]);
   return Usage();
