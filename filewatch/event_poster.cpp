@@ -129,6 +129,7 @@ bool EventPoster::Post(std::unique_ptr<SinkEvent> event, std::uint64_t* sequence
   if (!thread_ || !event) return false;
   Backlog& b = Queue();
   bool wake = false;
+  std::uint64_t mine = 0;
   {
     std::lock_guard guard(b.lock);
     const std::size_t cost = Cost(*event);
@@ -136,16 +137,23 @@ bool EventPoster::Post(std::unique_ptr<SinkEvent> event, std::uint64_t* sequence
     if (b.bytes + cost > room) return false;
     b.events.push_back(std::move(event));
     b.bytes += cost;
-    ++b.posted;
-    if (sequence) *sequence = b.posted;
+    mine = ++b.posted;
     wake = !b.waking;
     b.waking = true;
   }
   if (wake && !thread_->Post(kSinkEventMessage, 0)) {
-    // The event stays queued; the next post tries to wake a thread again.
+    // No thread takes the wake-up: the event is refused (when nothing came
+    // after it); what else is queued waits for the next post to wake one.
     std::lock_guard guard(b.lock);
     b.waking = false;
+    if (b.posted == mine && !b.events.empty()) {
+      b.bytes -= Cost(*b.events.back());
+      b.events.pop_back();
+      --b.posted;
+      return false;
+    }
   }
+  if (sequence) *sequence = mine;
   return true;
 }
 

@@ -39,8 +39,8 @@ void LogChange(const ServerReachability::Result& r, const std::string& address) 
       break;
     case ServerReachability::Change::kAnswersAgain:
       WriteOperationLog("Error:Server answering again (" + address + ") after " +
-                        std::to_string(r.outage.count()) + " s; " + std::to_string(r.skipped) +
-                        " events were stored without sending\n");
+                        std::to_string(r.outage.count()) + " s; events stored without sending: " +
+                        std::to_string(r.skipped) + "\n");
       break;
     case ServerReachability::Change::kNone:
       break;

@@ -92,7 +92,7 @@ TEST_F(ReporterOutage, TheServerBackAfterThePeriodGetsTheNextEvent) {
   EXPECT_EQ(Calls().size(), calls + 2);
   EXPECT_EQ(Records(), (std::vector<std::string>{Record("lost"), Record("still quiet")}));
   EXPECT_EQ(LogCount(kBack), 1u);
-  EXPECT_NE(Log().find("after 30 s; 1 events were stored without sending"), std::string::npos)
+  EXPECT_NE(Log().find("after 30 s; events stored without sending: 1\r\n"), std::string::npos)
       << Log();
 }
 
