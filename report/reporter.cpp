@@ -10,6 +10,7 @@
 #include "report/undelivered_record.h"
 #include "report/warning_store.h"
 #include "soap/info_warn_client.h"
+#include "soap/url.h"
 
 namespace torvane::report {
 namespace {
@@ -28,17 +29,27 @@ Outcome OutcomeOf(soap::ServerContact contact) {
   return Outcome::kNotSent;
 }
 
+// The server as the log names it: host and port only, so that no user name
+// or password written into the address reaches the log.
+std::string ServerName(const std::string& address) {
+  soap::Url url;
+  if (!soap::ParseUrl(address, url)) return "?";
+  return url.host_name + ":" + std::to_string(url.port);
+}
+
 // One line when the server is taken as unreachable, one when it answers
 // again; never one per event.
 void LogChange(const ServerReachability::Result& r, const std::string& address) {
+  if (r.change == ServerReachability::Change::kNone) return;
+  const std::string server = ServerName(address);
   switch (r.change) {
     case ServerReachability::Change::kUnreachable:
-      WriteOperationLog("Error:Server not answering (" + address +
+      WriteOperationLog("Error:Server not answering (" + server +
                         "), events are stored without sending; next try in " +
                         std::to_string(r.period.count()) + " s\n");
       break;
     case ServerReachability::Change::kAnswersAgain:
-      WriteOperationLog("Error:Server answering again (" + address + ") after " +
+      WriteOperationLog("Error:Server answering again (" + server + ") after " +
                         std::to_string(r.outage.count()) + " s; events stored without sending: " +
                         std::to_string(r.skipped) + "\n");
       break;

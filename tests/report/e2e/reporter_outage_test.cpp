@@ -76,6 +76,10 @@ TEST_F(ReporterOutage, EventsOfAnOutageAreStoredInOrderWithoutTheNetwork) {
   EXPECT_EQ(Records(), expected);
   EXPECT_EQ(LogCount(kDown), 1u);
   EXPECT_EQ(LogCount(kBack), 0u);
+  EXPECT_EQ(LogCount(std::string(kDown) + " (127.0.0.1:" + port_ +
+                     "), events are stored without sending; next try in 30 s\r\n"),
+            1u)
+      << Log();
 }
 
 TEST_F(ReporterOutage, TheServerBackAfterThePeriodGetsTheNextEvent) {
