@@ -19,60 +19,13 @@ admission, as read from the transcript lines as they arrive.
 import argparse
 import os
 import shutil
-import socket
 import subprocess
 import sys
 import tempfile
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.dirname(HERE)
-SERVICE_PATH = "/WebDeduRazivor/services/DeduRazivor"
-
-
-def start_stand_in(folder, mode):
-    port_file = os.path.join(folder, "port")
-    server = subprocess.Popen(
-        [sys.executable, os.path.join(ROOT, "tools", "server", "dedu_server.py"),
-         "--port-file", port_file, "--mode", mode,
-         "--record", os.path.join(folder, "calls.jsonl")],
-        stdout=subprocess.DEVNULL)
-    deadline = time.time() + 20
-    while not os.path.exists(port_file):
-        if server.poll() is not None or time.time() > deadline:
-            sys.exit("admission_outage: the stand-in server did not start")
-        time.sleep(0.05)
-    with open(port_file) as f:
-        return server, int(f.read())
-
-
-class FullBacklog:
-    """A listener that never accepts, its backlog filled by idle clients."""
-
-    def __init__(self):
-        self.listener = socket.socket()
-        self.listener.bind(("127.0.0.1", 0))
-        self.listener.listen(0)
-        self.port = self.listener.getsockname()[1]
-        self.fillers = []
-        for _ in range(4):
-            s = socket.socket()
-            s.setblocking(False)
-            try:
-                s.connect(("127.0.0.1", self.port))
-            except BlockingIOError:
-                pass
-            self.fillers.append(s)
-        time.sleep(0.2)
-
-    def close(self):
-        for s in self.fillers:
-            s.close()
-        self.listener.close()
-
-
-def windows_path(path, emulator):
-    return ("Z:" + path.replace("/", "\\")) if emulator else path
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from outage_server import KINDS, ROOT, management_server, windows_path  # noqa: E402
 
 
 def one_run(args, address):
@@ -122,35 +75,23 @@ def main():
     ap.add_argument("--host", required=True)
     ap.add_argument("--selvik")
     ap.add_argument("--emulator", default="")
-    ap.add_argument("--server", default="stall", choices=["stall", "drop", "answer", "none"])
+    ap.add_argument("--server", default="stall", choices=KINDS)
     ap.add_argument("--runs", type=int, default=1)
     args = ap.parse_args()
 
     folder = tempfile.mkdtemp(prefix="torvane-outage-")
-    server = backlog = None
     try:
-        if args.server in ("stall", "answer"):
-            server, port = start_stand_in(folder, "stall 120" if args.server == "stall" else "answer 0")
-        elif args.server == "drop":
-            backlog = FullBacklog()
-            port = backlog.port
-        address = "" if args.server == "none" else "http://127.0.0.1:%d%s" % (port, SERVICE_PATH)
-        for run in range(args.runs):
-            marks, total, rc, stored = one_run(args, address)
-            dialog = marks.get("dialog")
-            box = marks.get("box") - marks["ok"] if "box" in marks and "ok" in marks else None
-            fmt = lambda v: "%.2f s" % v if v is not None else "n/a"
-            print("%s run %d: to password dialog %s, OK to failure box %s, whole admission %s "
-                  "(exit %d, store %d bytes)" % (args.server, run + 1, fmt(dialog), fmt(box),
-                                                  fmt(total), rc, stored), flush=True)
+        with management_server(args.server, folder) as address:
+            for run in range(args.runs):
+                marks, total, rc, stored = one_run(args, address)
+                dialog = marks.get("dialog")
+                box = marks["box"] - marks["ok"] if "box" in marks and "ok" in marks else None
+                fmt = lambda v: "%.2f s" % v if v is not None else "n/a"
+                print("%s run %d: to password dialog %s, OK to failure box %s, whole admission %s "
+                      "(exit %d, store %d bytes)" % (args.server, run + 1, fmt(dialog), fmt(box),
+                                                      fmt(total), rc, stored), flush=True)
     finally:
-        if server:
-            server.terminate()
-            server.wait()
-        if backlog:
-            backlog.close()
         shutil.rmtree(folder, ignore_errors=True)
-
 
 if __name__ == "__main__":
     main()

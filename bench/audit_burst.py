@@ -20,9 +20,8 @@ import tempfile
 import threading
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
-from admission_outage import FullBacklog, SERVICE_PATH, start_stand_in, windows_path  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from outage_server import management_server, windows_path  # noqa: E402
 
 # "丢失文件事件：" in GBK: the start of the loss report.
 LOSS = "丢失文件事件：".encode("gbk")
@@ -47,46 +46,30 @@ class Counter:
                 self.last = time.monotonic()
 
 
-def main():
-    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("--host", required=True)
-    ap.add_argument("--store-tool", required=True)
-    ap.add_argument("--emulator", default="")
-    ap.add_argument("--files", type=int, default=10000)
-    ap.add_argument("--server", default="drop", choices=["drop", "stall", "answer"])
-    args = ap.parse_args()
-
-    work = tempfile.mkdtemp(prefix="torvane-burst-")
-    server = backlog = None
+def burst(args, work, address):
+    host_dir = os.path.join(work, "host")
+    drive = os.path.join(work, "drive")
+    os.makedirs(host_dir)
+    os.makedirs(drive)
+    with open(os.path.join(host_dir, "id.cfg"), "wb") as f:
+        f.write(b"[KOLMERA]\r\nUID=BURST\r\n")
+    with open(os.path.join(host_dir, "kolMera2.ini"), "wb") as f:
+        f.write(b"[KOLMERA]\r\nWebAddress=" + address.encode() + b"\r\n")
+    env = dict(os.environ)
+    env["TORVANE_STATE_DIR"] = os.path.join(work, "state")
     link = None
-    proc = None
+    if args.emulator:
+        prefix = os.environ.get("WINEPREFIX", os.path.expanduser("~/.wine"))
+        link = os.path.join(prefix, "dosdevices", LETTER + ":")
+        if os.path.lexists(link):
+            sys.exit("audit_burst: drive %s: is taken in the Wine prefix" % LETTER)
+        os.symlink(drive, link)
+    else:
+        env["TORVANE_DRIVE_MAP"] = "%s=%s" % (LETTER, drive)
+    command = (args.emulator.split() if args.emulator else []) + [
+        args.host, "watch", LETTER, "--report", windows_path(host_dir, args.emulator)]
+    proc = subprocess.Popen(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     try:
-        if args.server == "drop":
-            backlog = FullBacklog()
-            port = backlog.port
-        else:
-            server, port = start_stand_in(work, "stall 120" if args.server == "stall" else "answer 0")
-        host_dir = os.path.join(work, "host")
-        drive = os.path.join(work, "drive")
-        os.makedirs(host_dir)
-        os.makedirs(drive)
-        with open(os.path.join(host_dir, "id.cfg"), "wb") as f:
-            f.write(b"[KOLMERA]\r\nUID=BURST\r\n")
-        with open(os.path.join(host_dir, "kolMera2.ini"), "wb") as f:
-            f.write(b"[KOLMERA]\r\nWebAddress=http://127.0.0.1:%d%s\r\n" % (port, SERVICE_PATH.encode()))
-        env = dict(os.environ)
-        env["TORVANE_STATE_DIR"] = os.path.join(work, "state")
-        if args.emulator:
-            prefix = os.environ.get("WINEPREFIX", os.path.expanduser("~/.wine"))
-            link = os.path.join(prefix, "dosdevices", LETTER + ":")
-            if os.path.lexists(link):
-                sys.exit("audit_burst: drive %s: is taken in the Wine prefix" % LETTER)
-            os.symlink(drive, link)
-        else:
-            env["TORVANE_DRIVE_MAP"] = "%s=%s" % (LETTER, drive)
-        command = (args.emulator.split() if args.emulator else []) + [
-            args.host, "watch", LETTER, "--report", windows_path(host_dir, args.emulator)]
-        proc = subprocess.Popen(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         for line in proc.stderr:
             if line.startswith(b"watching"):
                 break
@@ -108,30 +91,37 @@ def main():
         with counter.lock:
             reported, stored, losses = counter.reported, counter.stored, counter.losses
             took = counter.last - start
+    finally:
         proc.terminate()
         try:
             proc.wait(timeout=15)
         except subprocess.TimeoutExpired:
             proc.kill()
             proc.wait()
-        proc = None
-        check = subprocess.run([args.store_tool, "check", os.path.join(host_dir, "info2.sys")],
-                               capture_output=True, text=True)
-        print("%s %d files (created in %.1f s): %d events reported, %d stored, %d lost, "
-              "%d loss reports; store: %s; %.1f s from the first create to the last event"
-              % (args.server, args.files, created, reported, stored, args.files - reported,
-                 losses, (check.stdout + check.stderr).strip(), took), flush=True)
-    finally:
-        if proc:
-            proc.kill()
-            proc.wait()
         if link and os.path.islink(link):
             os.remove(link)
-        if server:
-            server.terminate()
-            server.wait()
-        if backlog:
-            backlog.close()
+    check = subprocess.run([args.store_tool, "check", os.path.join(host_dir, "info2.sys")],
+                           capture_output=True, text=True)
+    print("%s %d files (created in %.1f s): %d events reported, %d stored, %d lost, "
+          "%d loss reports; store: %s; %.1f s from the first create to the last event"
+          % (args.server, args.files, created, reported, stored, args.files - reported,
+             losses, (check.stdout + check.stderr).strip(), took), flush=True)
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--host", required=True)
+    ap.add_argument("--store-tool", required=True)
+    ap.add_argument("--emulator", default="")
+    ap.add_argument("--files", type=int, default=10000)
+    ap.add_argument("--server", default="drop", choices=["drop", "stall", "answer"])
+    args = ap.parse_args()
+
+    work = tempfile.mkdtemp(prefix="torvane-burst-")
+    try:
+        with management_server(args.server, work) as address:
+            burst(args, work, address)
+    finally:
         shutil.rmtree(work, ignore_errors=True)
 
 
