@@ -4,47 +4,15 @@
 // with the server down, where every event goes to the encrypted store.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
-#include "config/host_directory.h"
-#include "platform/host_dir.h"
+#include "host_folder.h"
 #include "report/reporter.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// A fresh host directory with the suite's two files.
-class HostFolder {
- public:
-  explicit HostFolder(const std::string& web_address) {
-    path_ = fs::temp_directory_path() /
-            ("torvane-bench-" +
-             std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-    fs::create_directories(path_);
-    std::ofstream(path_ / "id.cfg", std::ios::binary) << "[KOLMERA]\r\nUID=BENCH-1\r\n";
-    std::ofstream(path_ / "kolMera2.ini", std::ios::binary)
-        << "[KOLMERA]\r\nWebAddress=" << web_address << "\r\n";
-    torvane::config::SetHostDirectoryOverride(path_.string() + torvane::platform::kPathSeparator);
-  }
-  ~HostFolder() {
-    torvane::config::SetHostDirectoryOverride(std::nullopt);
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  std::uintmax_t StoreSize() const {
-    std::error_code ec;
-    const auto n = fs::file_size(path_ / "info2.sys", ec);
-    return ec ? 0 : n;
-  }
-
- private:
-  fs::path path_;
-};
+using torvane::bench::HostFolder;
 
 // "U盘插入 e:\ 序列号 0123456789" in GBK, a typical event line.
 const std::string kEvent = "U\xc5\xcc\xb2\xe5\xc8\xeb e:\\ \xd0\xf2\xc1\xd0\xba\xc5 0123456789";

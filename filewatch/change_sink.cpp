@@ -11,6 +11,7 @@ void ChangeSink::FileChanged(const std::string&) {}
 void ChangeSink::ReadError(std::uint32_t, const std::string&) {}
 void ChangeSink::WatchBegun(std::uint32_t, const std::string&) {}
 void ChangeSink::WatchEnded(const std::string&) {}
+void ChangeSink::EventsLost(std::uint64_t, const std::string&) {}
 bool ChangeSink::AcceptEvent(EventKind, const std::string&, const std::string*) { return true; }
 
 ChangeSink::~ChangeSink() {

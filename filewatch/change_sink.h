@@ -17,7 +17,14 @@ enum class EventKind : std::int32_t {
   kReadError = 5,
   kWatchBegun = 6,
   kWatchEnded = 7,
+  kEventsLost = 8,  // file events refused for want of room, with their count
 };
+
+// Kinds 1 to 4: a file created, deleted, changed or renamed.
+inline bool IsFileEvent(EventKind kind) {
+  return kind == EventKind::kCreated || kind == EventKind::kDeleted ||
+         kind == EventKind::kChanged || kind == EventKind::kRenamed;
+}
 
 class FolderMonitor;
 
@@ -35,6 +42,9 @@ class ChangeSink {
   virtual void ReadError(std::uint32_t error, const std::string& directory);
   virtual void WatchBegun(std::uint32_t error, const std::string& directory);
   virtual void WatchEnded(const std::string& directory);
+  // `count` file events of the watch of `directory` were lost on their way
+  // to this sink (the notification backlog was full).
+  virtual void EventsLost(std::uint64_t count, const std::string& directory);
   // Whether to deliver a file event (kinds 1 to 4); `second` is the new path
   // of a rename, otherwise null. The default lets everything through.
   virtual bool AcceptEvent(EventKind kind, const std::string& path, const std::string* second);

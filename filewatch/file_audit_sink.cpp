@@ -2,6 +2,7 @@
 
 #include "filewatch/audit_reporter.h"
 #include "filewatch/texts.h"
+#include "report/operation_log.h"
 
 namespace torvane::filewatch {
 namespace {
@@ -24,6 +25,18 @@ void FileAuditSink::FileRenamed(const std::string& old_path, const std::string& 
   message += old_path;
   message += text::kFileRenamedTarget;
   message += new_path;
+  message += text::kTextEnd;
+  ReportAuditEvent(message);
+}
+
+void FileAuditSink::EventsLost(std::uint64_t count, const std::string& directory) {
+  const std::string number = std::to_string(count);
+  report::WriteOperationLog("Error:File events lost: " + number + " of " + directory +
+                            " (notification backlog full)\n");
+  std::string message = text::kEventsLost;
+  message += directory;
+  message += text::kEventsLostCount;
+  message += number;
   message += text::kTextEnd;
   ReportAuditEvent(message);
 }

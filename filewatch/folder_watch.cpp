@@ -54,7 +54,7 @@ std::unique_ptr<FolderWatch> FolderWatch::Create(std::unique_ptr<platform::Chang
     watch.reset(new FolderWatch(std::move(dir), std::move(path), filter, subtree, sink));
   } catch (const std::bad_alloc&) {
   }
-  if (watch) watch->queued_ = QueuedSink::Create(watch->sink_);
+  if (watch) watch->queued_ = QueuedSink::Create(watch->sink_, watch->path_);
   if (!watch || !watch->queued_ || !watch->done_.ok()) {
     error = platform::error::kOutOfMemory;
     return nullptr;

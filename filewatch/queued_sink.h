@@ -1,10 +1,20 @@
 #pragma once
 // The sink a watch hands its notifications to on the worker thread: each
 // becomes a SinkEvent posted to the notification thread, which calls the
-// caller's sink there. WatchEnded returns only once the notification thread
-// has delivered it, so nothing of a stopped watch arrives after its stop.
+// caller's sink there.
+//
+// WatchEnded returns once the notification thread has delivered it, so that
+// normally nothing of a stopped watch arrives after its stop; but a stop is
+// not held behind a backlog of other events: when events are still waiting
+// ahead of the end, it returns after a short wait and those events, then the
+// end, are delivered afterwards. File events refused for want of room in the
+// backlog are counted, and the target sink is told the count once
+// (EventsLost), in the place where the loss began.
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "filewatch/change_sink.h"
 #include "filewatch/event_poster.h"
@@ -15,8 +25,9 @@ namespace torvane::filewatch {
 
 class QueuedSink final : public ChangeSink {
  public:
-  // Null when memory runs out.
-  static Ref<QueuedSink> Create(Ref<ChangeSink> target);
+  // Null when memory runs out. `directory` is the watched directory, named
+  // in a loss notice.
+  static Ref<QueuedSink> Create(Ref<ChangeSink> target, std::string directory);
 
   void FileCreated(const std::string& path) override;
   void FileDeleted(const std::string& path) override;
@@ -34,24 +45,28 @@ class QueuedSink final : public ChangeSink {
   // already queued are still delivered; each holds a count on this sink.
   void Detach();
 
-  // On the notification thread: hands `event` to the target sink, or, with
-  // `discard`, only releases it.
+  // On the notification thread: hands `event` to the target sink.
   void Deliver(const SinkEvent& event);
-  void Discard(const SinkEvent& event);
 
  private:
   template <class T, class... Args>
   friend Ref<T> MakeRef(Args&&... args);
-  explicit QueuedSink(Ref<ChangeSink> target);
+  QueuedSink(Ref<ChangeSink> target, std::string directory);
   ~QueuedSink() override = default;
 
   bool Post(EventKind kind, const std::string& path, const std::string* second,
-            std::uint32_t error);
+            std::uint32_t error, std::uint64_t* sequence = nullptr);
+  // A file event was refused: count it, and queue one loss notice unless
+  // one is already waiting.
+  void CountLoss(const std::string& path);
 
   const Ref<ChangeSink> target_;  // released with this sink, after its last event
+  const std::string directory_;
   std::mutex post_lock_;
   std::unique_ptr<EventPoster> poster_;  // guarded by post_lock_
   platform::WaitEvent delivered_{platform::WaitEvent::Reset::kAuto};
+  std::atomic<std::uint64_t> lost_{0};       // refused since the last notice
+  std::atomic<bool> notice_queued_{false};   // a loss notice is on its way
 };
 
 }  // namespace torvane::filewatch

@@ -5,18 +5,101 @@
 
 #include "config/config.h"
 #include "config/host_directory.h"
+#include "report/operation_log.h"
 #include "report/store_format.h"
 #include "report/undelivered_record.h"
 #include "report/warning_store.h"
 #include "soap/info_warn_client.h"
+#include "soap/url.h"
 
 namespace torvane::report {
+namespace {
+
+using Outcome = ServerReachability::Outcome;
+
+Outcome OutcomeOf(soap::ServerContact contact) {
+  switch (contact) {
+    case soap::ServerContact::kNoAnswer:
+      return Outcome::kNoAnswer;
+    case soap::ServerContact::kAnswered:
+      return Outcome::kAnswered;
+    case soap::ServerContact::kNone:
+      break;
+  }
+  return Outcome::kNotSent;
+}
+
+// The server as the log names it: host and port only, so that no user name
+// or password written into the address reaches the log.
+std::string ServerName(const std::string& address) {
+  soap::Url url;
+  if (!soap::ParseUrl(address, url)) return "?";
+  return url.host_name + ":" + std::to_string(url.port);
+}
+
+// One line when the server is taken as unreachable, one when it answers
+// again; never one per event.
+void LogChange(const ServerReachability::Result& r, const std::string& address) {
+  if (r.change == ServerReachability::Change::kNone) return;
+  const std::string server = ServerName(address);
+  switch (r.change) {
+    case ServerReachability::Change::kUnreachable:
+      WriteOperationLog("Error:Server not answering (" + server +
+                        "), events are stored without sending; next try in " +
+                        std::to_string(r.period.count()) + " s\n");
+      break;
+    case ServerReachability::Change::kAnswersAgain:
+      WriteOperationLog("Error:Server answering again (" + server + ") after " +
+                        std::to_string(r.outage.count()) + " s; events stored without sending: " +
+                        std::to_string(r.skipped) + "\n");
+      break;
+    case ServerReachability::Change::kNone:
+      break;
+  }
+}
+
+// One exchange with the server, its outcome handed back to the shared
+// reachability state on every path.
+std::int32_t Send(const std::string& address, const std::string& guid, const std::string& when,
+                  const std::string& memos, std::int32_t eventType, MonotonicClock monotonic) {
+  ServerReachability& reachability = ProcessServerReachability();
+  const ServerReachability::Ticket ticket = reachability.Begin(address, monotonic());
+  if (!ticket.send) return soap::kInfoWarnFailed;
+
+  struct Ending {
+    ServerReachability& reachability;
+    const ServerReachability::Ticket& ticket;
+    const std::string& address;
+    MonotonicClock monotonic;
+    Outcome outcome = Outcome::kNotSent;
+    ~Ending() {
+      try {
+        LogChange(reachability.End(ticket, address, outcome, monotonic()), address);
+      } catch (...) {
+        // The log line is lost; the state is already updated.
+      }
+    }
+  } ending{reachability, ticket, address, monotonic};
+
+  soap::InfoWarnClient client;
+  client.SetUrl(address.c_str());
+  const std::int32_t answer = client.ReportInfoWarn(guid.c_str(), when.c_str(), memos.c_str(), eventType);
+  ending.outcome = OutcomeOf(client.contact());
+  return answer;
+}
+
+}  // namespace
 
 std::int32_t ReportEvent(std::string_view text, std::int32_t eventType) {
-  return ReportEvent(text, eventType, platform::LocalTimeNow);
+  return ReportEvent(text, eventType, platform::LocalTimeNow, MonotonicNow);
 }
 
 std::int32_t ReportEvent(std::string_view text, std::int32_t eventType, LocalClock clock) {
+  return ReportEvent(text, eventType, clock, MonotonicNow);
+}
+
+std::int32_t ReportEvent(std::string_view text, std::int32_t eventType, LocalClock clock,
+                         MonotonicClock monotonic) {
   try {
     // Read afresh for every event: nothing is cached between reports.
     const std::string directory = config::HostDirectory();
@@ -26,13 +109,7 @@ std::int32_t ReportEvent(std::string_view text, std::int32_t eventType, LocalClo
     // The event text is a C string on the wire: it ends at its first NUL.
     const std::string memos(text.substr(0, text.find('\0')));
 
-    std::int32_t answer = soap::kInfoWarnFailed;
-    {
-      soap::InfoWarnClient client;
-      client.SetUrl(web_address.c_str());
-      answer = client.ReportInfoWarn(guid.c_str(), when.c_str(), memos.c_str(), eventType);
-    }
-    if (answer == 0) return 0;
+    if (Send(web_address, guid, when, memos, eventType, monotonic) == 0) return 0;
 
     try {
       AppendWarningRecord(directory + kWarningStoreName,

@@ -1,11 +1,14 @@
 #pragma once
 // The event reporter: every event goes to the management server as one
 // infoWarn exchange, or, when that fails or the server does not accept it,
-// becomes one undelivered record in the encrypted warning store.
+// becomes one undelivered record in the encrypted warning store. While the
+// server does not answer at all, events are stored at once without waiting
+// on the network (report/server_reachability.h).
 #include <cstdint>
 #include <string_view>
 
 #include "platform/clock.h"
+#include "report/server_reachability.h"
 
 namespace torvane::report {
 
@@ -16,5 +19,10 @@ std::int32_t ReportEvent(std::string_view text, std::int32_t eventType);
 // The same with the local time taken from `clock` (tests).
 using LocalClock = platform::LocalTime (*)();
 std::int32_t ReportEvent(std::string_view text, std::int32_t eventType, LocalClock clock);
+
+// The same with the quiet periods of an unreachable server timed by
+// `monotonic` (tests).
+std::int32_t ReportEvent(std::string_view text, std::int32_t eventType, LocalClock clock,
+                         MonotonicClock monotonic);
 
 }  // namespace torvane::report

@@ -18,6 +18,7 @@ SoapValue AnsiText(const char* text) {
 
 std::int32_t InfoWarnClient::ReportInfoWarn(const char* guid, const char* when, const char* memos,
                                             std::int32_t logType) {
+  contact_ = ServerContact::kNone;
   try {
     SoapProxy proxy(DeduRazivorOperations(), kServiceUrl);
     // The configured URL always replaces the built-in endpoint; if it does
@@ -32,7 +33,9 @@ std::int32_t InfoWarnClient::ReportInfoWarn(const char* guid, const char* when, 
     record[kInfoWarnLogType] = SoapValue::Signed(static_cast<std::int64_t>(logType));
     record[kInfoWarnReturn] = SoapValue::Signed(0);
 
-    if (!proxy.Call(kInfoWarn, record)) return kInfoWarnFailed;
+    const bool called = proxy.Call(kInfoWarn, record);
+    contact_ = proxy.contact();
+    if (!called) return kInfoWarnFailed;
     const SoapValue& answer = record[kInfoWarnReturn];
     if (answer.kind != SoapValue::Kind::kSigned) return kInfoWarnFailed;
     const auto low = static_cast<std::int32_t>(static_cast<std::uint32_t>(

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/com_apartment.h"
+#include "soap/soap_proxy.h"
 
 namespace torvane::soap {
 
@@ -26,9 +27,15 @@ class InfoWarnClient {
   std::int32_t ReportInfoWarn(const char* guid, const char* when, const char* memos,
                               std::int32_t logType);
 
+  // Whether the last ReportInfoWarn reached the server: kNoAnswer when a
+  // request was attempted and no reply came back, kAnswered for any reply
+  // (zero, non-zero, fault or HTTP error), kNone when nothing was sent.
+  ServerContact contact() const { return contact_; }
+
  private:
   platform::ComApartment apartment_;
   std::string url_;
+  ServerContact contact_ = ServerContact::kNone;
 };
 
 }  // namespace torvane::soap

@@ -31,6 +31,7 @@ bool SoapProxy::Call(std::size_t index, ParamRecord& record) {
   request_.clear();
   fault_.Clear();
   error_ = SoapClientError::kNone;
+  contact_ = ServerContact::kNone;
   if (index >= operations_.size() || record.size() < operations_[index].record_size) {
     error_ = SoapClientError::kOutOfMemory;
     return false;
@@ -59,8 +60,12 @@ bool SoapProxy::Exchange(const OperationDescriptor& op, ParamRecord& record) {
   options.content_type = kContentType;
   options.body = request_;
   options.port = url_.port;
+  // The transport refuses anything but an http URL with a host before any
+  // traffic; only a request that went out can tell about the server.
+  const bool sendable = url_.scheme_number == kSchemeHttp && !url_.host_name.empty();
   const bool exchanged = http_.PerformRequest(url_, &options);
   const int status = http_.status();
+  if (sendable) contact_ = status == -1 ? ServerContact::kNoAnswer : ServerContact::kAnswered;
 
   if (!exchanged && status == 500) {
     HttpBodyStream body;

@@ -30,6 +30,14 @@ enum class SoapClientError : int {
   kParse = 10,        // the reply cannot be parsed into the outputs
 };
 
+// What the last call learnt about the server.
+enum class ServerContact {
+  kNone,      // nothing was sent: no usable endpoint, or the call failed before
+  kNoAnswer,  // a request was attempted and no reply was read (refused or
+              // timed-out connection, silence, the exchange's deadline)
+  kAnswered,  // a reply with a status line arrived, whatever it said
+};
+
 class SoapProxy {
  public:
   // `operations` and `default_url` must outlive the proxy.
@@ -44,6 +52,7 @@ class SoapProxy {
   bool Call(std::size_t index, ParamRecord& record);
 
   SoapClientError error() const { return error_; }
+  ServerContact contact() const { return contact_; }
   const SoapFault& fault() const { return fault_; }
   // The last request body, for diagnostics and tests.
   const std::string& last_request() const { return request_; }
@@ -58,6 +67,7 @@ class SoapProxy {
   std::string request_;
   SoapFault fault_;
   SoapClientError error_ = SoapClientError::kNone;
+  ServerContact contact_ = ServerContact::kNone;
 };
 
 }  // namespace torvane::soap

@@ -1,8 +1,11 @@
 // torvane-host watch DRIVE: audits a drive root as the library does for an
 // unlocked disk and prints each event text as it would be reported (GBK
 // bytes; pipe through `iconv -f GBK` on a UTF-8 terminal), until interrupted
-// or, with --seconds N, for N seconds. On POSIX the drive letter must be
-// mapped: TORVANE_DRIVE_MAP="e=/media/usb0".
+// or, with --seconds N, for N seconds. With --report DIR each event is also
+// reported as in production, with DIR as the host directory (its
+// kolMera2.ini names the server; undelivered events go to its "info2.sys"),
+// and the line ends in " -> delivered" or " -> stored". On POSIX the drive
+// letter must be mapped: TORVANE_DRIVE_MAP="e=/media/usb0".
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -10,9 +13,12 @@
 #include <string>
 #include <thread>
 
+#include "config/host_directory.h"
 #include "filewatch/audit_reporter.h"
 #include "filewatch/drive_audit.h"
 #include "platform/dir_changes.h"
+#include "platform/host_dir.h"
+#include "report/reporter.h"
 #include "tools/host/commands.h"
 
 namespace torvane::host {
@@ -23,7 +29,7 @@ volatile std::sig_atomic_t g_interrupted = 0;
 extern "C" void OnInterrupt(int) { g_interrupted = 1; }
 
 int WatchUsage() {
-  std::fprintf(stderr, "usage: torvane-host watch DRIVE [--seconds N]\n");
+  std::fprintf(stderr, "usage: torvane-host watch DRIVE [--seconds N] [--report DIR]\n");
   return 2;
 }
 
@@ -34,11 +40,20 @@ int RunWatch(const Args& args) {
   const char letter = args[0][0];
   if (!((letter >= 'a' && letter <= 'z') || (letter >= 'A' && letter <= 'Z'))) return WatchUsage();
   long seconds = -1;
-  if (args.size() == 3 && args[1] == "--seconds") {
-    seconds = std::strtol(args[2].c_str(), nullptr, 10);
-    if (seconds <= 0) return WatchUsage();
-  } else if (args.size() != 1) {
-    return WatchUsage();
+  bool report = false;
+  for (std::size_t i = 1; i < args.size(); i += 2) {
+    if (i + 1 >= args.size()) return WatchUsage();
+    if (args[i] == "--seconds") {
+      seconds = std::strtol(args[i + 1].c_str(), nullptr, 10);
+      if (seconds <= 0) return WatchUsage();
+    } else if (args[i] == "--report") {
+      std::string dir = args[i + 1];
+      if (!dir.empty() && dir.back() != '/' && dir.back() != '\\') dir += platform::kPathSeparator;
+      config::SetHostDirectoryOverride(dir);
+      report = true;
+    } else {
+      return WatchUsage();
+    }
   }
 
   const std::string root = filewatch::DriveRootPath(letter);
@@ -46,8 +61,11 @@ int RunWatch(const Args& args) {
     std::fprintf(stderr, "torvane-host: %s is not a directory here\n", root.c_str());
     return 1;
   }
-  filewatch::SetAuditReporter([](std::string_view text, std::int32_t type) {
-    std::printf("[%d] %.*s\n", static_cast<int>(type), static_cast<int>(text.size()), text.data());
+  filewatch::SetAuditReporter([report](std::string_view text, std::int32_t type) {
+    const char* outcome = "";
+    if (report) outcome = report::ReportEvent(text, type) == 0 ? " -> delivered" : " -> stored";
+    std::printf("[%d] %.*s%s\n", static_cast<int>(type), static_cast<int>(text.size()), text.data(),
+                outcome);
     std::fflush(stdout);
   });
   std::signal(SIGINT, OnInterrupt);

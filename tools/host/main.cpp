@@ -19,7 +19,9 @@ constexpr Command kCommands[] = {
      torvane::host::RunConfig},
     {"report", "report [--dir DIR] TEXT   report one event (type 2) and say if it was delivered",
      torvane::host::RunReport},
-    {"watch", "watch DRIVE [--seconds N]   print the file activity events of a drive root",
+    {"watch",
+     "watch DRIVE [--seconds N] [--report DIR]   print (and report) the file activity events "
+     "of a drive root",
      torvane::host::RunWatch},
     {"scan", "scan [--dir DIR] [--selvik PATH] [--script FILE|-] [--utf8]   one scan pass",
      torvane::host::RunScan},

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "report/report_fixture.h"
+#include "report/server_reachability.h"
 
 namespace torvane::test {
 
@@ -23,6 +24,8 @@ class ServerTest : public ReportTest {
     port_ = port;
     dir_ = dir;
     SetMode("answer 0");
+    // Each test starts with a server not known to be away.
+    report::ProcessServerReachability().Reset();
   }
 
   void SetMode(const std::string& mode) const {
