@@ -59,6 +59,7 @@ bool SoapProxy::Exchange(const OperationDescriptor& op, ParamRecord& record) {
   options.content_type = kContentType;
   options.body = request_;
   options.port = url_.port;
+  options.deadline_ms = deadline_ms_;
   const bool exchanged = http_.PerformRequest(url_, &options);
   const int status = http_.status();
 

@@ -1,6 +1,9 @@
 // Test helper for the cross-process store tests.
 //   store_append_helper append STORE ID COUNT   appends COUNT records
 //   store_append_helper hold SECONDS            holds the store lock
+//   store_append_helper endless STORE ID FIRST  appends records FIRST, FIRST+1,
+//                                               ... until killed, saying
+//                                               "ok N" once append N returned
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,19 +20,38 @@
 
 namespace {
 
-int Append(const std::string& store, const std::string& id, int count) {
+std::string Record(const std::string& id, int i) {
+  return "WS-" + id + "|2026-01-02 03:04:05|proc " + id + " rec " + std::to_string(i) +
+         ", with comma|2|";
+}
+
+void LogBesideStore(const std::string& store) {
   // The operation log goes beside the store, not beside this program.
   const std::string dir = std::filesystem::path(store).parent_path().string();
   torvane::config::SetHostDirectoryOverride(dir + torvane::platform::kPathSeparator);
+}
+
+int Append(const std::string& store, const std::string& id, int count) {
+  LogBesideStore(store);
   for (int i = 0; i < count; ++i) {
-    const std::string record = "WS-" + id + "|2026-01-02 03:04:05|proc " + id + " rec " +
-                               std::to_string(i) + ", with comma|2|";
-    if (torvane::report::AppendWarningRecord(store, record) != 0) {
+    if (torvane::report::AppendWarningRecord(store, Record(id, i)) != 0) {
       std::fprintf(stderr, "append %d failed\n", i);
       return 1;
     }
   }
   return 0;
+}
+
+int Endless(const std::string& store, const std::string& id, int first) {
+  LogBesideStore(store);
+  for (int i = first;; ++i) {
+    if (torvane::report::AppendWarningRecord(store, Record(id, i)) != 0) {
+      std::fprintf(stderr, "append %d failed\n", i);
+      return 1;
+    }
+    std::printf("ok %d\n", i);
+    std::fflush(stdout);
+  }
 }
 
 int Hold(int seconds) {
@@ -52,7 +74,9 @@ int Hold(int seconds) {
 int main(int argc, char** argv) {
   if (argc == 5 && std::strcmp(argv[1], "append") == 0)
     return Append(argv[2], argv[3], std::atoi(argv[4]));
+  if (argc == 5 && std::strcmp(argv[1], "endless") == 0)
+    return Endless(argv[2], argv[3], std::atoi(argv[4]));
   if (argc == 3 && std::strcmp(argv[1], "hold") == 0) return Hold(std::atoi(argv[2]));
-  std::fprintf(stderr, "usage: store_append_helper append STORE ID COUNT | hold SECONDS\n");
+  std::fprintf(stderr, "usage: store_append_helper append STORE ID COUNT | endless STORE ID FIRST | hold SECONDS\n");
   return 2;
 }
