@@ -212,14 +212,17 @@ int AppendLocked(const std::string& storePath, std::string_view record) {
     }
   }
 
+  const std::uint64_t at = *size == 0 ? 0 : *size - kStoreBlock;
   // The tail is overwritten only once its old bytes are noted on disk: a
   // crash part way through can then always be undone.
-  if (*size != 0 && !WriteStoreJournal(storePath, *size, tail.saved)) {
+  const std::string_view newLast =
+      cipher.size() >= kStoreBlock ? std::string_view(cipher).substr(cipher.size() - kStoreBlock)
+                                   : std::string_view();
+  if (*size != 0 && !WriteStoreJournal(storePath, *size, tail.saved, at + cipher.size(), newLast)) {
     RemoveStoreJournal(storePath);
     WriteOperationLog("Error:StoreJournal not written, record dropped\n");
     return -1;
   }
-  const std::uint64_t at = *size == 0 ? 0 : *size - kStoreBlock;
   const auto io = store->WriteAt(at, cipher);
   const bool written = io.ok && io.bytes == cipher.size();
   const bool appended = written && store->Truncate(at + cipher.size()) && store->Sync();
