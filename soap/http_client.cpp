@@ -12,7 +12,6 @@
 namespace torvane::soap {
 namespace {
 
-
 bool IsAccepted(int status) { return (status >= 200 && status <= 206) || status == 304 || status == 305; }
 bool IsRedirect(int status) { return status >= 301 && status <= 303; }
 
