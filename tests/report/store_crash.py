@@ -2,17 +2,18 @@
 """Appending processes killed at random moments lose no finished append.
 
 usage: store_crash.py HELPER TOOL KILLS
-HELPER and TOOL ending in .exe are run with wine; the kill is then a SIGKILL
-of the Windows process, which ends it as abruptly as TerminateProcess does
-(the wineserver closes its handles, the store lock among them).
+HELPER and TOOL ending in .exe are run with wine.
 
-Three processes append without pause; a killer picks one at random, waits a
-random 0-60 ms and kills it, then starts it again after the records it
-reported done (skipping the one it may have been writing). After KILLS kills
-one more append lets the store repair a torn tail from its journal note, and
-the store must then decrypt cleanly with every record reported done exactly
-once, each process's records in their order, and nothing else missing than
-the one record in flight at each kill.
+Three processes append without pause. Natively a killer picks one at random,
+waits a random 0-60 ms and sends it SIGKILL; under Wine each process ends
+itself with TerminateProcess a random 0-800 ms after it started (a signal to
+the wine launcher need not reach the Windows process). Each killed process
+is started again after the records it reported done, skipping the one it
+may have been writing. After KILLS kills one more append lets the store
+repair a torn tail from its journal note, and the store must then decrypt
+cleanly with every record reported done exactly once, each process's
+records in their order, and nothing else missing than the one record in
+flight at each kill.
 """
 import os
 import random
@@ -38,8 +39,8 @@ class Appender:
         self.proc = None
         self.reader = None
 
-    def start(self):
-        self.proc = self.start_proc(self.ident, self.next)
+    def start(self, die_ms=None):
+        self.proc = self.start_proc(self.ident, self.next, die_ms)
         self.reader = threading.Thread(target=self._read, args=(self.proc,))
         self.reader.start()
 
@@ -51,8 +52,12 @@ class Appender:
 
     def kill(self):
         os.kill(self.proc.pid, signal.SIGKILL)
-        self.proc.wait()
-        self.reader.join()
+        self.reap()
+
+    def reap(self):
+        """Bookkeeping once the process has ended."""
+        self.proc.wait(timeout=120)
+        self.reader.join(timeout=120)
         last = self.done[-1] if self.done and self.done[-1] >= self.next else self.next - 1
         # The record after the last one done may or may not be in the store.
         self.in_flight.append(last + 1)
@@ -68,8 +73,10 @@ def main():
     host = ("Z:" + store.replace("/", "\\")) if wine else store
     rng = random.Random(int(os.environ.get("TORVANE_CRASH_SEED", "1")))
 
-    def start_proc(ident, first):
+    def start_proc(ident, first, die_ms):
         cmd = (["wine"] if wine else []) + [helper, "endless", host, str(ident), str(first)]
+        if die_ms is not None:
+            cmd.append(str(die_ms))
         return subprocess.Popen(cmd, env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
 
     failures = []
@@ -81,18 +88,35 @@ def main():
 
     try:
         appenders = [Appender(start_proc, n) for n in range(PROCESSES)]
-        for a in appenders:
-            a.start()
         started = time.monotonic()
-        # Under Wine a process takes a while to reach its first append.
-        pause = (0.3, 1.5) if wine else (0.0, 0.06)
-        for _ in range(kills):
-            victim = rng.choice(appenders)
-            time.sleep(rng.uniform(*pause))
-            victim.kill()
-            victim.start()
-        for a in appenders:
-            a.kill()
+        done_kills = 0
+        if wine:
+            def die_ms():
+                return rng.randint(0, 800)
+            for a in appenders:
+                a.start(die_ms())
+            while done_kills < kills:
+                time.sleep(0.05)
+                for a in appenders:
+                    if a.proc.poll() is None:
+                        continue
+                    a.reap()
+                    done_kills += 1
+                    a.start(die_ms())
+            for a in appenders:
+                a.reap()
+                done_kills += 1
+        else:
+            for a in appenders:
+                a.start()
+            for _ in range(kills):
+                victim = rng.choice(appenders)
+                time.sleep(rng.uniform(0.0, 0.06))
+                victim.kill()
+                victim.start()
+            for a in appenders:
+                a.kill()
+            done_kills = kills + PROCESSES
         elapsed = time.monotonic() - started
 
         # One more append repairs the tail torn by the last kills.
@@ -126,7 +150,7 @@ def main():
             check(not lost, f"process {a.ident}: only records in flight at a kill missing ({sorted(lost)[:10]})")
             total_done += len(done)
             total_lost += len(set(a.in_flight) - set(got))
-        print(f"     {kills + PROCESSES} kills in {elapsed:.1f} s, {total_done} appends returned, "
+        print(f"     {done_kills} kills in {elapsed:.1f} s, {total_done} appends returned, "
               f"{total_found} records in the store, {total_lost} in-flight records lost")
     finally:
         shutil.rmtree(tmp, ignore_errors=True)
