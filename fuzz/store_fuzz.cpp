@@ -1,5 +1,5 @@
 // The warning store decoder over arbitrary file bytes: decryption, the
-// record split, and the reader's load path on the same bytes as a file.
+// record split, the salvage of a damaged store, and the tail decoder.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -7,6 +7,7 @@
 
 #include "report/store_chain.h"
 #include "report/store_format.h"
+#include "report/store_salvage.h"
 #include "report/warning_store.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -18,6 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       total += record.size() + 1;
     if (total < decoded.plaintext.size()) __builtin_trap();  // records must cover the text
   }
+  // Salvage keeps whole records only, and never more bytes than it read.
+  const auto salvaged = torvane::report::SalvageWarningStore(bytes);
+  if (salvaged.unreadable > size) __builtin_trap();
+  if ((salvaged.records == 0) != salvaged.plaintext.empty()) __builtin_trap();
+  if (!salvaged.plaintext.empty() && salvaged.plaintext.back() != ',') __builtin_trap();
+  if (salvaged.plaintext.size() > size) __builtin_trap();
   // The plaintext itself as records, for split inputs that decrypt rarely.
   (void)torvane::report::SplitWarningRecords(bytes);
   // The tail decoder an append uses on the file's last two blocks.

@@ -55,4 +55,14 @@ bool RemoveFile(const std::string& path);
 // Renames a file; fails, changing nothing, when `to` already exists.
 bool RenameFile(const std::string& from, const std::string& to);
 
+// A seam for tests: an observer installed here is told of every write,
+// truncation and sync through File before it happens, and may fail it as a
+// full or failing disk would (return false). Without one each of these calls
+// costs one atomic load. Install it while no other thread writes files.
+enum class FileOp { kWrite, kTruncate, kSync };
+using FileOpObserver = bool (*)(FileOp op, const std::string& path);
+void SetFileOpObserver(FileOpObserver observer);
+// Whether the call may go ahead (true without an observer).
+bool FileOpAllowed(FileOp op, const std::string& path);
+
 }  // namespace torvane::platform

@@ -12,4 +12,8 @@ namespace torvane::platform {
 
 bool StartProgram(const std::string& program);
 
+// Ends the calling process at once, as a crash or a kill would: nothing is
+// flushed, closed or run on the way out (TerminateProcess; SIGKILL).
+[[noreturn]] void TerminateNow();
+
 }  // namespace torvane::platform

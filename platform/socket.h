@@ -26,9 +26,11 @@ class Socket {
   Socket(const Socket&) = delete;
   Socket& operator=(const Socket&) = delete;
 
-  // Resolves `host` (first address only) and connects to it. A failed
-  // connection leaves the socket unconnected; calling again retries.
-  bool Connect(const std::string& host, std::uint16_t port);
+  // Resolves `host` (first address only) and connects to it, waiting at
+  // most wait_ms for the connection. A failed connection leaves the socket
+  // unconnected; calling again retries.
+  bool Connect(const std::string& host, std::uint16_t port,
+               std::uint32_t wait_ms = kConnectTimeoutMs);
   bool connected() const;
   // Closes the connection; the object can connect again.
   void Close();

@@ -8,10 +8,12 @@ namespace torvane::report {
 namespace {
 
 // "TVSJ", the old size (8 bytes, little-endian), the tail length (1 byte),
-// the tail (16 or 32 bytes), a checksum of everything before it (4 bytes).
+// the tail (16 or 32 bytes), optionally the new size (8 bytes) and new last
+// block (16 bytes), and a checksum of everything before it (4 bytes).
 constexpr char kMagic[4] = {'T', 'V', 'S', 'J'};
 constexpr std::size_t kHeader = 4 + 8 + 1;
-constexpr std::size_t kMaxNote = kHeader + 2 * kStoreBlock + 4;
+constexpr std::size_t kOutcome = 8 + kStoreBlock;
+constexpr std::size_t kMaxNote = kHeader + 2 * kStoreBlock + kOutcome + 4;
 
 std::uint32_t Checksum(std::string_view bytes) {
   std::uint32_t h = 2166136261u;  // FNV-1a
@@ -36,18 +38,25 @@ std::uint64_t GetLe(std::string_view in, int bytes) {
 struct Note {
   std::uint64_t size = 0;
   std::string tail;
+  std::uint64_t newSize = 0;  // 0 when the note does not say
+  std::string newLast;
 };
 
 bool ParseNote(std::string_view bytes, Note& note) {
   if (bytes.size() < kHeader + 4 || bytes.substr(0, 4) != std::string_view(kMagic, 4))
     return false;
   const std::size_t tail = static_cast<unsigned char>(bytes[12]);
-  if ((tail != kStoreBlock && tail != 2 * kStoreBlock) || bytes.size() != kHeader + tail + 4)
-    return false;
-  if (GetLe(bytes.substr(kHeader + tail), 4) != Checksum(bytes.substr(0, kHeader + tail)))
-    return false;
+  if (tail != kStoreBlock && tail != 2 * kStoreBlock) return false;
+  const bool outcome = bytes.size() == kHeader + tail + kOutcome + 4;
+  if (!outcome && bytes.size() != kHeader + tail + 4) return false;
+  const std::size_t body = bytes.size() - 4;
+  if (GetLe(bytes.substr(body), 4) != Checksum(bytes.substr(0, body))) return false;
   note.size = GetLe(bytes.substr(4), 8);
   note.tail.assign(bytes.substr(kHeader, tail));
+  if (outcome) {
+    note.newSize = GetLe(bytes.substr(kHeader + tail), 8);
+    note.newLast.assign(bytes.substr(kHeader + tail + 8, kStoreBlock));
+  }
   // The note saves the last bytes of a store of whole blocks.
   return note.size >= tail && note.size % kStoreBlock == 0 &&
          (tail == 2 * kStoreBlock || note.size == kStoreBlock);
@@ -58,11 +67,16 @@ bool ParseNote(std::string_view bytes, Note& note) {
 std::string StoreJournalPath(const std::string& storePath) { return storePath + ".journal"; }
 
 bool WriteStoreJournal(const std::string& storePath, std::uint64_t oldSize,
-                       std::string_view oldTail) {
+                       std::string_view oldTail, std::uint64_t newSize,
+                       std::string_view newLast) {
   std::string note(kMagic, 4);
   PutLe(note, oldSize, 8);
   note += static_cast<char>(oldTail.size());
   note += oldTail;
+  if (newSize != 0 && newLast.size() == kStoreBlock) {
+    PutLe(note, newSize, 8);
+    note += newLast;
+  }
   PutLe(note, Checksum(note), 4);
   const std::string path = StoreJournalPath(storePath);
   auto file = platform::File::Open(path, platform::File::Mode::kReadWriteAlways);
@@ -97,6 +111,14 @@ void RecoverStoreJournal(const std::string& storePath, platform::File& store) {
       same = io.ok && io.bytes == kStoreBlock &&
              std::string_view(before.data(), kStoreBlock) ==
                  std::string_view(note.tail).substr(0, kStoreBlock);
+    }
+    if (same && note.newSize != 0 && *size == note.newSize) {
+      // The append may have completed and only the note's removal failed.
+      std::array<char, kStoreBlock> last{};
+      const auto io = store.ReadAt(*size - kStoreBlock, last.data(), last.size());
+      if (io.ok && io.bytes == kStoreBlock &&
+          std::string_view(last.data(), kStoreBlock) == note.newLast)
+        same = false;
     }
     if (same) {
       const auto io = store.WriteAt(tailAt, note.tail);

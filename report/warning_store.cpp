@@ -14,6 +14,7 @@
 #include "report/store_format.h"
 #include "report/store_journal.h"
 #include "report/store_lock.h"
+#include "report/store_salvage.h"
 
 namespace torvane::report {
 namespace {
@@ -98,22 +99,103 @@ void MirrorSize(platform::File& store) {
   config::SetCheckValue(size ? ClampInt(*size) : 0);
 }
 
+std::string SalvagePath(const std::string& storePath) { return storePath + ".salvage"; }
+
+// A salvaged store is written beside the damaged one first and renamed into
+// place once it is on disk; a crash between setting the damaged store aside
+// and that rename leaves only the salvaged copy, which is put in place here.
+void FinishSalvage(const std::string& storePath) {
+  const std::string salvage = SalvagePath(storePath);
+  if (!platform::FileExists(storePath) && platform::FileExists(salvage))
+    platform::RenameFile(salvage, storePath);
+}
+
+std::optional<std::string> ReadWhole(const std::string& path) {
+  using platform::File;
+  auto file = File::Open(path, File::Mode::kReadShared);
+  if (!file) return std::nullopt;
+  const auto size = file->Size();
+  if (!size || *size > kStoreReadLimit) return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(*size), '\0');
+  const auto io = file->ReadAt(0, bytes.data(), bytes.size());
+  if (!io.ok || io.bytes != bytes.size()) {
+    LogRead(io, *size);
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+void LogWrite(const platform::File::Io& io, std::size_t length) {
+  char line[128];
+  std::snprintf(line, sizeof line, "Error:WriteFile nRet:%d, dwWrite:%d, dwLength:%d\n",
+                io.ok ? 1 : 0, ClampInt(io.bytes), ClampInt(length));
+  WriteOperationLog(line);
+}
+
+// The store does not decrypt whole: keeps the records its whole blocks still
+// hold, sets the damaged file aside and puts a store of those records and the
+// new one in its place. The damaged store stays untouched until its
+// replacement is complete on disk.
+int SalvageAndAppend(const std::string& storePath, std::string_view record) {
+  using platform::File;
+  SalvagedStore salvaged;
+  if (const auto bytes = ReadWhole(storePath)) {
+    salvaged = SalvageWarningStore(*bytes);
+  } else if (const auto size = File::Open(storePath, File::Mode::kReadShared)) {
+    salvaged.unreadable = size->Size().value_or(0);
+  }
+  char line[160];
+  std::snprintf(line, sizeof line,
+                "Error:Store damaged, %llu bytes unreadable, %llu records salvaged\n",
+                static_cast<unsigned long long>(salvaged.unreadable),
+                static_cast<unsigned long long>(salvaged.records));
+  WriteOperationLog(line);
+
+  std::string plain = std::move(salvaged.plaintext);
+  if (!record.empty()) {
+    plain += record;
+    plain += ',';
+  }
+  std::string cipher;
+  if (const int code = StoreCipher().Encrypt(plain, cipher); code != 0) {
+    LogCode("Encrypt", code);
+    return -1;
+  }
+  const std::string salvage = SalvagePath(storePath);
+  platform::RemoveFile(salvage);
+  {
+    auto out = File::Open(salvage, File::Mode::kReadWriteAlways);
+    if (!out) return -1;
+    const auto io = out->WriteAt(0, cipher);
+    if (!io.ok || io.bytes != cipher.size() || !out->Truncate(cipher.size()) || !out->Sync()) {
+      out.reset();
+      platform::RemoveFile(salvage);
+      LogWrite(io, cipher.size());
+      return -1;
+    }
+  }
+  if (!SetAside(storePath)) {
+    platform::RemoveFile(salvage);
+    return -1;
+  }
+  if (!platform::RenameFile(salvage, storePath)) return -1;  // the next append retries
+  if (auto store = File::Open(storePath, File::Mode::kReadWriteAlways)) MirrorSize(*store);
+  return 0;
+}
+
 int AppendLocked(const std::string& storePath, std::string_view record) {
   using platform::File;
+  FinishSalvage(storePath);
   auto store = File::Open(storePath, File::Mode::kReadWriteAlways);
   if (!store) return -1;
   RecoverStoreJournal(storePath, *store);
-  auto size = store->Size();
+  const auto size = store->Size();
   if (!size || *size >= kStoreLimit) return -1;
 
   Tail tail;
   if (ReadTail(*store, *size, tail) != TailStatus::kOk) {
     store.reset();
-    if (!SetAside(storePath)) return -1;
-    store = File::Open(storePath, File::Mode::kReadWriteAlways);
-    if (!store) return -1;
-    size = 0;
-    tail = Tail{};
+    return SalvageAndAppend(storePath, record);
   }
 
   std::string plain = std::move(tail.plain);
@@ -131,14 +213,21 @@ int AppendLocked(const std::string& storePath, std::string_view record) {
   }
 
   const std::uint64_t at = *size == 0 ? 0 : *size - kStoreBlock;
-  const bool noted = *size != 0 && WriteStoreJournal(storePath, *size, tail.saved);
+  // The tail is overwritten only once its old bytes are noted on disk: a
+  // crash part way through can then always be undone.
+  const std::string_view newLast =
+      cipher.size() >= kStoreBlock ? std::string_view(cipher).substr(cipher.size() - kStoreBlock)
+                                   : std::string_view();
+  if (*size != 0 && !WriteStoreJournal(storePath, *size, tail.saved, at + cipher.size(), newLast)) {
+    RemoveStoreJournal(storePath);
+    WriteOperationLog("Error:StoreJournal not written, record dropped\n");
+    return -1;
+  }
   const auto io = store->WriteAt(at, cipher);
   const bool written = io.ok && io.bytes == cipher.size();
-  const bool appended = written && store->Truncate(at + cipher.size());
+  const bool appended = written && store->Truncate(at + cipher.size()) && store->Sync();
   bool settled = appended;
-  if (appended) {
-    store->Sync();
-  } else if (*size != 0) {
+  if (!appended && *size != 0) {
     // Put the old tail back so that the store stays as it was.
     const auto undo = store->WriteAt(*size - tail.saved.size(), tail.saved);
     settled = undo.ok && undo.bytes == tail.saved.size() && store->Truncate(*size) && store->Sync();
@@ -146,14 +235,12 @@ int AppendLocked(const std::string& storePath, std::string_view record) {
   MirrorSize(*store);
   store.reset();
   // An unsettled store keeps its note, and the next append repairs it.
-  if (noted && settled) RemoveStoreJournal(storePath);
+  if (*size != 0 && settled) RemoveStoreJournal(storePath);
 
-  if (!written) {
-    char line[128];
-    std::snprintf(line, sizeof line, "Error:WriteFile nRet:%d, dwWrite:%d, dwLength:%d\n",
-                  io.ok ? 1 : 0, ClampInt(io.bytes), ClampInt(cipher.size()));
-    WriteOperationLog(line);
-  }
+  if (!written)
+    LogWrite(io, cipher.size());
+  else if (!appended)
+    WriteOperationLog("Error:Store write not completed, record dropped\n");
   return appended ? 0 : -1;
 }
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Runs every libFuzzer harness in a folder for a few seconds each and
+"""Runs every libFuzzer harness in a folder for a few seconds each (with
+fuzz/<harness>.dict as its dictionary when there is one) and
 writes a JUnit report: a harness passes when it exits 0 (no crash, leak,
 sanitizer report or timeout).
 
@@ -19,6 +20,9 @@ def main():
         name = os.path.basename(exe)
         corpus = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'fuzz', 'corpus', name)
         cmd = [exe, f'-max_total_time={seconds}', '-timeout=10', '-rss_limit_mb=2048']
+        dictionary = os.path.join(os.path.dirname(corpus), '..', name + '.dict')
+        if os.path.isfile(dictionary):
+            cmd.append('-dict=' + dictionary)
         if os.path.isdir(corpus):
             cmd.append(corpus)
         r = subprocess.run(cmd, capture_output=True, text=True, errors='replace', timeout=seconds + 120)

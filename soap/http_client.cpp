@@ -12,21 +12,24 @@
 namespace torvane::soap {
 namespace {
 
-class SocketSource final : public ReplySource {
- public:
-  explicit SocketSource(platform::Socket& socket) : socket_(socket) {}
-  bool Receive(char* buffer, std::size_t capacity, std::size_t& received) override {
-    return socket_.Receive(buffer, capacity, received);
-  }
-
- private:
-  platform::Socket& socket_;
-};
-
 bool IsAccepted(int status) { return (status >= 200 && status <= 206) || status == 304 || status == 305; }
 bool IsRedirect(int status) { return status >= 301 && status <= 303; }
 
 }  // namespace
+
+// Each receive first limits its wait to what is left of the deadline.
+class HttpClient::Source final : public ReplySource {
+ public:
+  explicit Source(HttpClient& client) : client_(client) {}
+  bool Receive(char* buffer, std::size_t capacity, std::size_t& received) override {
+    received = 0;
+    return client_.ArmSocket(client_.timeout_ms_) &&
+           client_.socket_->Receive(buffer, capacity, received);
+  }
+
+ private:
+  HttpClient& client_;
+};
 
 std::size_t HttpBodyStream::Read(void* buffer, std::size_t size) {
   const std::size_t count = std::min(size, data_.size() - position_);
@@ -57,7 +60,9 @@ bool HttpClient::EnsureConnected() {
     if (connected_host_ == url_.host_name && connected_port_ == url_.port) return true;
     CloseConnection();
   }
-  if (!socket_->Connect(url_.host_name, url_.port)) return false;
+  if (!ArmSocket(platform::Socket::kConnectTimeoutMs) ||
+      !socket_->Connect(url_.host_name, url_.port, socket_->timeout_ms()))
+    return false;
   connected_host_ = url_.host_name;
   connected_port_ = url_.port;
   return true;
@@ -68,28 +73,58 @@ bool HttpClient::SendRequest(const std::string& head, std::string_view body, con
   std::size_t sent = 0;
   if ((options.flags & kHttpSendBodyInBlocks) == 0) {
     const std::array<platform::Socket::ConstBuffer, 2> parts{{{head.data(), head.size()}, {body.data(), body.size()}}};
-    if (!socket_->Send(std::span(parts.data(), body.empty() ? 1 : 2), sent)) return false;
+    if (!ArmSocket(timeout_ms_) || !socket_->Send(std::span(parts.data(), body.empty() ? 1 : 2), sent))
+      return false;
     return sent == head.size() + body.size();
   }
   const platform::Socket::ConstBuffer head_part{head.data(), head.size()};
-  if (!socket_->Send(std::span(&head_part, 1), sent)) return false;
+  if (!ArmSocket(timeout_ms_) || !socket_->Send(std::span(&head_part, 1), sent)) return false;
   total += sent;
   const std::size_t block = options.send_block == 0 ? 4096 : options.send_block;
   for (std::size_t offset = 0; offset < body.size() && total == head.size() + offset; offset += block) {
     const platform::Socket::ConstBuffer part{body.data() + offset, std::min(block, body.size() - offset)};
-    if (!socket_->Send(std::span(&part, 1), sent)) return false;
+    if (!ArmSocket(timeout_ms_) || !socket_->Send(std::span(&part, 1), sent)) return false;
     total += sent;
   }
   return total == head.size() + body.size();
 }
 
+bool HttpClient::ArmSocket(std::uint32_t wait_ms) {
+  if (deadline_) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        *deadline_ - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      expired_ = true;
+      return false;
+    }
+    if (static_cast<std::uint64_t>(left.count()) < wait_ms)
+      wait_ms = static_cast<std::uint32_t>(left.count());
+  }
+  socket_->set_timeout_ms(wait_ms);
+  return true;
+}
+
+// A wait cut short by the deadline shows as the socket's time-out.
+bool HttpClient::Expired() {
+  if (!expired_ && deadline_ && std::chrono::steady_clock::now() >= *deadline_) expired_ = true;
+  return expired_;
+}
+
 bool HttpClient::PerformRequest(const Url& url, const HttpRequestOptions* options) {
+  bool ok = false;
   try {
-    return Perform(url, options);
+    ok = Perform(url, options);
   } catch (const std::bad_alloc&) {  // building the request or growing the reply
     CloseConnection();
+    ok = false;
+  }
+  if (!ok && Expired()) {
+    // Whatever arrived before the deadline is not a reply.
+    CloseConnection();
+    reply_.Clear();
     return false;
   }
+  return ok;
 }
 
 bool HttpClient::Perform(const Url& url, const HttpRequestOptions* options) {
@@ -98,7 +133,12 @@ bool HttpClient::Perform(const Url& url, const HttpRequestOptions* options) {
   read_result_ = ReadResult::kOk;
   const HttpRequestOptions defaults;
   const HttpRequestOptions& opts = options != nullptr ? *options : defaults;
-  socket_->set_timeout_ms(opts.timeout_ms == 0 ? platform::Socket::kDefaultTimeoutMs : opts.timeout_ms);
+  timeout_ms_ = opts.timeout_ms == 0 ? platform::Socket::kDefaultTimeoutMs : opts.timeout_ms;
+  socket_->set_timeout_ms(timeout_ms_);
+  expired_ = false;
+  deadline_.reset();
+  if (opts.deadline_ms != 0)
+    deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(opts.deadline_ms);
 
   if (url.scheme_number != kSchemeHttp || url.host_name.empty()) return false;
   url_ = url;
@@ -119,7 +159,7 @@ bool HttpClient::Perform(const Url& url, const HttpRequestOptions* options) {
 
 // Reads the reply and judges its status; false means the request failed.
 bool HttpClient::ReadAndProcess(const HttpRequestOptions& options, int redirects_left) {
-  SocketSource source(*socket_);
+  Source source(*this);
   read_result_ = ReadReply(source, reply_, options.read_block);
   if (reply_.close_connection) CloseConnection();
   if (read_result_ != ReadResult::kOk) return false;

@@ -9,9 +9,11 @@
 //   client.status();              // -1 when no reply was read
 //   HttpBodyStream body;
 //   if (client.OpenBodyStream(body)) { ... body.Read(buf, n) ... }
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -51,7 +53,9 @@ class HttpClient {
   // Sends one request and reads its reply. Returns false when the URL is not
   // "http" with a host, the connection or a send fails, the reply cannot be
   // read, or its status is refused (anything but 200-206, 304, 305 and
-  // followed redirects). `options` may be null for the defaults.
+  // followed redirects), or the options' deadline passes first (the reply
+  // then counts as not read: status() is -1). `options` may be null for
+  // the defaults.
   bool PerformRequest(const Url& url, const HttpRequestOptions* options);
 
   int status() const { return reply_.status; }   // -1 when no reply was read
@@ -64,12 +68,17 @@ class HttpClient {
   bool OpenBodyStream(HttpBodyStream& stream) const;
 
  private:
+  class Source;
   bool Perform(const Url& url, const HttpRequestOptions* options);
   bool EnsureConnected();
   bool SendRequest(const std::string& head, std::string_view body, const HttpRequestOptions& options);
   bool ReadAndProcess(const HttpRequestOptions& options, int redirects_left);
   bool FollowRedirect(const HttpRequestOptions& options, int redirects_left);
   void CloseConnection();
+  // Limits the socket's next wait to the time left before the deadline;
+  // false once it has passed.
+  bool ArmSocket(std::uint32_t wait_ms);
+  bool Expired();
 
   std::unique_ptr<platform::Socket> socket_;
   std::string connected_host_;  // where the open connection goes
@@ -77,6 +86,9 @@ class HttpClient {
   Url url_;
   HttpReply reply_;
   ReadResult read_result_ = ReadResult::kOk;
+  std::uint32_t timeout_ms_ = 0;
+  std::optional<std::chrono::steady_clock::time_point> deadline_;
+  bool expired_ = false;
 };
 
 }  // namespace torvane::soap

@@ -22,6 +22,7 @@ struct HttpRequestOptions {
   std::string_view body;            // not owned; must outlive PerformRequest
   unsigned flags = kHttpAutoRedirect | kHttpProcessStatus | kHttpSendBodyInBlocks;
   std::uint32_t timeout_ms = 10000; // each send and receive wait
+  std::uint32_t deadline_ms = 0;    // the whole exchange, redirects included; 0 = none
   std::size_t send_block = 4096;
   std::size_t read_block = 4096;
   std::uint16_t port = 80;          // used when the URL has port 0

@@ -1,5 +1,6 @@
 #include "soap/info_warn_client.h"
 
+#include <atomic>
 #include <new>
 
 #include "platform/codepage.h"
@@ -9,12 +10,16 @@
 namespace torvane::soap {
 namespace {
 
+std::atomic<std::uint32_t> g_deadline_ms{0};
+
 SoapValue AnsiText(const char* text) {
   if (!text) return SoapValue::Null();
   return SoapValue::Text(platform::AnsiToUtf16(text));
 }
 
 }  // namespace
+
+void SetInfoWarnDeadlineForTests(std::uint32_t ms) { g_deadline_ms.store(ms); }
 
 std::int32_t InfoWarnClient::ReportInfoWarn(const char* guid, const char* when, const char* memos,
                                             std::int32_t logType) {
@@ -24,6 +29,8 @@ std::int32_t InfoWarnClient::ReportInfoWarn(const char* guid, const char* when, 
     // The configured URL always replaces the built-in endpoint; if it does
     // not parse, the call fails before any traffic.
     proxy.SetUrl(url_);
+    const std::uint32_t deadline = g_deadline_ms.load();
+    proxy.set_deadline_ms(deadline != 0 ? deadline : kInfoWarnDeadlineMs);
 
     const auto& op = DeduRazivorOperations()[kInfoWarn];
     ParamRecord record(op.record_size);

@@ -11,6 +11,14 @@ namespace torvane::soap {
 // Returned by ReportInfoWarn when the exchange fails at any layer.
 inline constexpr std::int32_t kInfoWarnFailed = -101;
 
+// One infoWarn exchange (resolution, connection, request and the whole
+// reply) ends within this time whatever the server does, so that no server
+// holds a reporting thread.
+inline constexpr std::uint32_t kInfoWarnDeadlineMs = 60000;
+// For tests: the deadline of the exchanges that start afterwards; 0 puts
+// kInfoWarnDeadlineMs back.
+void SetInfoWarnDeadlineForTests(std::uint32_t ms);
+
 class InfoWarnClient {
  public:
   // Joins the calling thread to the component object library's apartment

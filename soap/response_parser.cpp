@@ -28,6 +28,13 @@ bool ResponseHandler::StartElement(std::u16string_view uri, std::u16string_view 
     ++skip_;
     return true;
   }
+  if (in_target_) {
+    // A target with child elements holds no scalar; only a reference to it
+    // fails, later.
+    refs_.MarkComplex();
+    skip_ = 1;
+    return true;
+  }
   if (no_children_ || data_expected_) return false;
   ++depth_;
   switch (state_) {
@@ -38,11 +45,16 @@ bool ResponseHandler::StartElement(std::u16string_view uri, std::u16string_view 
     case State::kHeader:
       return HeaderEntry(attributes);
     case State::kBody:
+      // A child of the Body with an id is a target of references; the first
+      // without one is the response element.
+      if (platform::FindAttributeByQName(attributes, u"id")) return OpenTarget(attributes);
       return OpenResponse();
     case State::kResponse:
       return OutputElement(localName, attributes);
     case State::kAfterResponse:
-      // Anything after the response element is not ours to read.
+      if (depth_ == response_depth_ && platform::FindAttributeByQName(attributes, u"id"))
+        return OpenTarget(attributes);
+      // Anything else after the response element is not ours to read.
       --depth_;
       skip_ = 1;
       return true;
@@ -101,12 +113,16 @@ bool ResponseHandler::OutputElement(std::u16string_view localName,
   seen_[index] = true;
   const ParamDescriptor& p = op_.params[index];
   if (p.place >= record_.size()) return false;
-  // References point at structures or arrays, which no output here is.
-  if (platform::FindAttributeByQName(attributes, u"href")) return false;
   if (p.flags & (kParamDynamicArray | kParamFixedArray)) return false;
   in_value_ = true;
   no_children_ = true;
   text_.clear();
+  if (const auto* href = platform::FindAttributeByQName(attributes, u"href")) {
+    // The value comes with the target, read when the Body ends.
+    value_ = nullptr;
+    in_reference_ = true;
+    return refs_.AddReference(href->value, index);
+  }
   if (const auto* nil = platform::FindAttribute(attributes, kXsiNs, u"nil");
       nil && IsTrue(nil->value)) {
     if (!(p.flags & kParamNullable)) return false;
@@ -123,8 +139,17 @@ bool ResponseHandler::EndElement(std::u16string_view uri, std::u16string_view lo
     --skip_;
     return true;
   }
+  if (in_target_ && depth_ == target_depth_) {
+    in_target_ = false;
+    --depth_;
+    return true;
+  }
   if (data_expected_) return false;  // a scalar without any text
   bool ok = true;
+  // Every reference must be resolved by the end of the Body.
+  if (state_ == State::kAfterResponse && depth_ == response_depth_ - 1 && uri == kSoapEnvelopeNs &&
+      localName == u"Body")
+    ok = ResolveReferences();
   if (in_value_ && depth_ == response_depth_ + 1) {
     ok = CloseValue();
   } else if (state_ == State::kResponse && depth_ == response_depth_) {
@@ -138,6 +163,7 @@ bool ResponseHandler::EndElement(std::u16string_view uri, std::u16string_view lo
 
 bool ResponseHandler::CloseValue() {
   in_value_ = false;
+  in_reference_ = false;
   no_children_ = false;
   const ParamDescriptor* p = value_;
   value_ = nullptr;
@@ -157,7 +183,43 @@ bool ResponseHandler::CloseResponse() {
   return true;
 }
 
+bool ResponseHandler::OpenTarget(std::span<const platform::SaxAttribute> attributes) {
+  // A target that is itself a reference would start a chain: refused.
+  if (platform::FindAttributeByQName(attributes, u"href")) return false;
+  const auto* nil = platform::FindAttribute(attributes, kXsiNs, u"nil");
+  if (!refs_.OpenTarget(platform::FindAttributeByQName(attributes, u"id")->value,
+                        nil && IsTrue(nil->value)))
+    return false;
+  in_target_ = true;
+  target_depth_ = depth_;
+  return true;
+}
+
+bool ResponseHandler::ResolveReferences() {
+  for (const auto& ref : refs_.references()) {
+    const MultiRefTable::Target* target = refs_.Take(ref.id);
+    if (!target || !target->simple) return false;
+    const ParamDescriptor& p = op_.params[ref.param];
+    if (target->nil) {
+      if (!(p.flags & kParamNullable)) return false;
+      continue;  // the value stays null
+    }
+    SoapValue v;
+    if (!ParseXsdText(p.type, target->text, v)) return false;
+    record_[p.place] = std::move(v);
+  }
+  refs_.Clear();
+  return true;
+}
+
 bool ResponseHandler::Characters(std::u16string_view text) {
+  if (skip_ == 0 && in_target_) {
+    refs_.AppendText(text);
+    return true;
+  }
+  // A reference has no content of its own.
+  if (skip_ == 0 && in_reference_)
+    return text.find_first_not_of(u" \t\r\n") == std::u16string_view::npos;
   if (skip_ > 0 || !in_value_ || !value_) return true;  // white space between elements
   text_.append(text);
   data_expected_ = false;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/sax_reader.h"
+#include "soap/multi_ref.h"
 #include "soap/operation_descriptor.h"
 #include "soap/soap_value.h"
 
@@ -23,8 +24,9 @@ class ResponseHandler final : public platform::SaxHandler {
   bool EndElement(std::u16string_view uri, std::u16string_view localName) override;
   bool Characters(std::u16string_view text) override;
 
-  // True once the response element has been read and verified.
-  bool complete() const { return state_ == State::kAfterResponse; }
+  // True once the response element has been read and verified, and every
+  // output it gave by reference has its value.
+  bool complete() const { return state_ == State::kAfterResponse && refs_.references().empty(); }
 
  private:
   enum class State { kStart, kEnvelope, kHeader, kAfterHeader, kBody, kResponse, kAfterResponse };
@@ -36,6 +38,8 @@ class ResponseHandler final : public platform::SaxHandler {
                      std::span<const platform::SaxAttribute> attributes);
   bool CloseValue();
   bool CloseResponse();
+  bool OpenTarget(std::span<const platform::SaxAttribute> attributes);
+  bool ResolveReferences();
 
   const OperationDescriptor& op_;
   ParamRecord& record_;
@@ -49,6 +53,10 @@ class ResponseHandler final : public platform::SaxHandler {
   bool data_expected_ = false;
   const ParamDescriptor* value_ = nullptr;  // null inside a nil element
   std::u16string text_;
+  MultiRefTable refs_;
+  bool in_reference_ = false;     // inside an output given by reference
+  bool in_target_ = false;        // inside an independent element of the Body
+  int target_depth_ = 0;
 };
 
 // Clears the outputs of `record`, then parses `body`. On failure the outputs

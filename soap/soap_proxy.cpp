@@ -63,6 +63,7 @@ bool SoapProxy::Exchange(const OperationDescriptor& op, ParamRecord& record) {
   // The transport refuses anything but an http URL with a host before any
   // traffic; only a request that went out can tell about the server.
   const bool sendable = url_.scheme_number == kSchemeHttp && !url_.host_name.empty();
+  options.deadline_ms = deadline_ms_;
   const bool exchanged = http_.PerformRequest(url_, &options);
   const int status = http_.status();
   if (sendable) contact_ = status == -1 ? ServerContact::kNoAnswer : ServerContact::kAnswered;

@@ -3,6 +3,7 @@
 // own HTTP client. It runs the call sequence of one operation and keeps the
 // client error code of the last call.
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -51,6 +52,10 @@ class SoapProxy {
   // the operation's record). On success the outputs are in `record`.
   bool Call(std::size_t index, ParamRecord& record);
 
+  // Bounds each call's whole exchange; 0 (the default) leaves only the
+  // per-wait time-outs.
+  void set_deadline_ms(std::uint32_t ms) { deadline_ms_ = ms; }
+
   SoapClientError error() const { return error_; }
   ServerContact contact() const { return contact_; }
   const SoapFault& fault() const { return fault_; }
@@ -68,6 +73,7 @@ class SoapProxy {
   SoapFault fault_;
   SoapClientError error_ = SoapClientError::kNone;
   ServerContact contact_ = ServerContact::kNone;
+  std::uint32_t deadline_ms_ = 0;
 };
 
 }  // namespace torvane::soap

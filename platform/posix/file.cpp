@@ -15,6 +15,7 @@ struct File::Handle {
   Handle& operator=(const Handle&) = delete;
   ~Handle() { ::close(fd); }
   int fd;
+  std::string path;  // for the test observer
 };
 
 File::File(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}
@@ -30,6 +31,7 @@ std::optional<File> File::Open(const std::string& path, Mode mode) {
   const int fd = OpenRegularFile(path, flags, 0644);
   if (fd < 0) return std::nullopt;
   auto handle = std::make_unique<Handle>(fd);
+  handle->path = path;
   return File(std::move(handle));
 }
 
@@ -53,6 +55,7 @@ File::Io File::ReadAt(std::uint64_t offset, char* out, std::size_t size) {
 }
 
 File::Io File::WriteAt(std::uint64_t offset, std::string_view data) {
+  if (!FileOpAllowed(FileOp::kWrite, handle_->path)) return Io{false, 0};
   Io io{true, 0};
   while (io.bytes < data.size()) {
     const ssize_t n = ::pwrite(handle_->fd, data.data() + io.bytes, data.size() - io.bytes,
@@ -65,10 +68,13 @@ File::Io File::WriteAt(std::uint64_t offset, std::string_view data) {
 }
 
 bool File::Truncate(std::uint64_t size) {
+  if (!FileOpAllowed(FileOp::kTruncate, handle_->path)) return false;
   return ::ftruncate(handle_->fd, static_cast<off_t>(size)) == 0;
 }
 
-bool File::Sync() { return ::fsync(handle_->fd) == 0; }
+bool File::Sync() {
+  return FileOpAllowed(FileOp::kSync, handle_->path) && ::fsync(handle_->fd) == 0;
+}
 
 bool FileExists(const std::string& path) {
   struct stat st {};

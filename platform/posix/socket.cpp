@@ -73,7 +73,7 @@ void Socket::set_timeout_ms(std::uint32_t ms) { impl_->timeout_ms = ms; }
 std::uint32_t Socket::timeout_ms() const { return impl_->timeout_ms; }
 int Socket::last_error() const { return impl_->last_error; }
 
-bool Socket::Connect(const std::string& host, std::uint16_t port) {
+bool Socket::Connect(const std::string& host, std::uint16_t port, std::uint32_t wait_ms) {
   Impl& s = *impl_;
   s.CloseFd();
   addrinfo hints{};
@@ -98,7 +98,7 @@ bool Socket::Connect(const std::string& host, std::uint16_t port) {
       s.CloseFd();
       return false;
     }
-    if (!s.Wait(POLLOUT, kConnectTimeoutMs)) {
+    if (!s.Wait(POLLOUT, wait_ms)) {
       s.CloseFd();
       return false;
     }

@@ -10,6 +10,7 @@ struct File::Handle {
   Handle& operator=(const Handle&) = delete;
   ~Handle() { ::CloseHandle(h); }
   HANDLE h;
+  std::string path;  // for the test observer
 };
 
 namespace {
@@ -39,7 +40,9 @@ std::optional<File> File::Open(const std::string& path, Mode mode) {
                  : ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return std::nullopt;
-  return File(std::make_unique<Handle>(h));
+  auto handle = std::make_unique<Handle>(h);
+  handle->path = path;
+  return File(std::move(handle));
 }
 
 std::optional<std::uint64_t> File::Size() const {
@@ -65,6 +68,7 @@ File::Io File::ReadAt(std::uint64_t offset, char* out, std::size_t size) {
 }
 
 File::Io File::WriteAt(std::uint64_t offset, std::string_view data) {
+  if (!FileOpAllowed(FileOp::kWrite, handle_->path)) return Io{false, 0};
   Io io{true, 0};
   while (io.bytes < data.size()) {
     const std::size_t want = data.size() - io.bytes < kChunk ? data.size() - io.bytes : kChunk;
@@ -79,12 +83,15 @@ File::Io File::WriteAt(std::uint64_t offset, std::string_view data) {
 }
 
 bool File::Truncate(std::uint64_t size) {
+  if (!FileOpAllowed(FileOp::kTruncate, handle_->path)) return false;
   LARGE_INTEGER to{};
   to.QuadPart = static_cast<LONGLONG>(size);
   return ::SetFilePointerEx(handle_->h, to, nullptr, FILE_BEGIN) && ::SetEndOfFile(handle_->h);
 }
 
-bool File::Sync() { return ::FlushFileBuffers(handle_->h) != 0; }
+bool File::Sync() {
+  return FileOpAllowed(FileOp::kSync, handle_->path) && ::FlushFileBuffers(handle_->h) != 0;
+}
 
 bool FileExists(const std::string& path) {
   return !path.empty() && ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -32,4 +32,9 @@ bool StartProgram(const std::string& program) {
                           nullptr, &startup, &process.info) != 0;
 }
 
+void TerminateNow() {
+  ::TerminateProcess(::GetCurrentProcess(), 1);
+  for (;;) ::Sleep(INFINITE);
+}
+
 }  // namespace torvane::platform

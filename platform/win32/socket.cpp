@@ -136,7 +136,7 @@ void Socket::set_timeout_ms(std::uint32_t ms) { impl_->timeout_ms = std::min<std
 std::uint32_t Socket::timeout_ms() const { return impl_->timeout_ms; }
 int Socket::last_error() const { return impl_->last_error; }
 
-bool Socket::Connect(const std::string& host, std::uint16_t port) {
+bool Socket::Connect(const std::string& host, std::uint16_t port, std::uint32_t wait_ms) {
   Impl& s = *impl_;
   s.CloseAll();
   if (!StartWinsock()) return s.Fail(::WSAGetLastError());
@@ -174,7 +174,7 @@ bool Socket::Connect(const std::string& host, std::uint16_t port) {
       return s.Fail(error);
     }
     WSAEVENT connect_event = s.connect_event.get();
-    if (::WSAWaitForMultipleEvents(1, &connect_event, TRUE, kConnectTimeoutMs, FALSE) != WSA_WAIT_EVENT_0) {
+    if (::WSAWaitForMultipleEvents(1, &connect_event, TRUE, wait_ms, FALSE) != WSA_WAIT_EVENT_0) {
       s.CloseAll();
       return s.Fail(WSAETIMEDOUT);
     }

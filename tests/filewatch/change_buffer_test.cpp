@@ -146,6 +146,22 @@ TEST(ChangeBuffer, NeverReadsPastTheBytesItWasGiven) {
   }
 }
 
+// The read ended inside the header of the entry after an old name: the
+// look-ahead must not take the cut header for the new name. The bytes sit in
+// a heap block of exactly that size, so a read past them is caught.
+TEST(ChangeBuffer, CutHeaderAfterAnOldNameIsNotReadAsItsNewName) {
+  for (const std::size_t cut : {0u, 4u, 8u, 11u}) {
+    Buffer b;
+    b.Add(4, u"old\u4e2d");  // 12 + 8 bytes
+    b.Add(5, u"new");
+    const std::size_t valid = 20 + cut;
+    std::vector<std::byte> exact(b.bytes.begin(), b.bytes.begin() + static_cast<long>(valid));
+    Collect c;
+    EXPECT_EQ(ParseChangeBuffer(exact.data(), valid, c), 20u) << cut;
+    EXPECT_TRUE(c.seen.empty()) << cut;
+  }
+}
+
 TEST(ChangeBuffer, AnOldNameTooLongToKeepIsDropped) {
   Buffer b;
   b.Add(4, std::u16string(1500, u'n'));  // 3000 bytes of name

@@ -14,6 +14,28 @@ TEST(CodePage, GbkRoundTrips) {
   EXPECT_EQ(AnsiToUtf16(""), u"");
 }
 
+// Texts far longer than one conversion step, mixing one- and two-byte
+// characters so that steps end at every position of a character; an
+// unconvertible character on the way must not shift what follows.
+TEST(CodePage, LongTextsConvertWhole) {
+  std::u16string wide;
+  std::string gbk;
+  for (int i = 0; i < 20000; ++i) {
+    if (i % 3 == 0) {
+      wide += u"\u6253";  // 打
+      gbk += "\xb4\xf2";
+    } else {
+      wide += static_cast<char16_t>(u'a' + i % 26);
+      gbk += static_cast<char>('a' + i % 26);
+    }
+  }
+  EXPECT_EQ(AnsiToUtf16(gbk), wide);
+  EXPECT_EQ(Utf16ToAnsi(wide), gbk);
+  const std::string withUnknown = Utf16ToAnsi(wide + u"\U0001F600" + wide);
+  EXPECT_EQ(withUnknown.substr(0, gbk.size()), gbk);
+  EXPECT_EQ(withUnknown.substr(withUnknown.size() - gbk.size()), gbk);
+}
+
 TEST(CodePage, UnconvertibleBecomesQuestionMark) {
   EXPECT_EQ(Utf16ToAnsi(u"a\u00e9\U0001F600b").front(), 'a');
   EXPECT_EQ(Utf16ToAnsi(u"a\U0001F600b").find('?') != std::string::npos, true);

@@ -31,6 +31,18 @@ TEST(ProfileIni, CopyEntryCutsOnACharacterBoundary) {
   EXPECT_EQ(CopyEntry("anything", 0), "");
 }
 
+// A quoted value whose text exactly fills the buffer loses one character
+// more than the buffer needs, as the Windows profile functions do (the
+// parity test checks the same sizes against them under Wine).
+TEST(ProfileIni, QuotedValueThatExactlyFillsTheBuffer) {
+  EXPECT_EQ(CopyEntry("\"quoted\"", 9), "quoted");
+  EXPECT_EQ(CopyEntry("\"quoted\"", 8), "quoted");
+  EXPECT_EQ(CopyEntry("\"quoted\"", 7), "quote");
+  EXPECT_EQ(CopyEntry("\"quoted\"", 6), "quote");
+  EXPECT_EQ(CopyEntry("'q'", 2), "");
+  EXPECT_EQ(CopyEntry("quoted", 7), "quoted");  // unquoted: nothing lost
+}
+
 TEST(ProfileIni, IntegerReading) {
   EXPECT_EQ(ParseProfileInt("0x10"), 16);
   EXPECT_EQ(ParseProfileInt(" 12abc"), 12);

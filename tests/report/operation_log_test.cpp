@@ -51,6 +51,13 @@ TEST_F(OperationLogTest, AtFourMebibytesTheFileIsDeletedAndTheLineDropped) {
   EXPECT_TRUE(std::regex_match(Log(), std::regex(kStamp + " fresh\r\n")));
 }
 
+// Exactly at the limit counts as over it (">=", not ">").
+TEST_F(OperationLogTest, ALogOfExactlyFourMebibytesIsDeleted) {
+  const std::string log = host_.Write("usboperror.log", std::string(kOperationLogLimit, 'x'));
+  WriteOperationLog("dropped");
+  EXPECT_FALSE(std::filesystem::exists(log));
+}
+
 TEST_F(OperationLogTest, ConcurrentCallersLoseNoLines) {
   constexpr int kThreads = 8, kLines = 100;
   std::vector<std::thread> threads;

@@ -1,6 +1,10 @@
 // Test helper for the cross-process store tests.
 //   store_append_helper append STORE ID COUNT   appends COUNT records
 //   store_append_helper hold SECONDS            holds the store lock
+//   store_append_helper endless STORE ID FIRST [DIE_MS]
+//       appends records FIRST, FIRST+1, ... saying "ok N" once append N
+//       returned, until killed, or until it terminates itself abruptly
+//       (TerminateProcess, SIGKILL) DIE_MS milliseconds after its start
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,24 +16,50 @@
 #include "config/host_directory.h"
 #include "platform/host_dir.h"
 #include "platform/named_flag.h"
+#include "platform/process.h"
 #include "report/store_format.h"
 #include "report/warning_store.h"
 
 namespace {
 
-int Append(const std::string& store, const std::string& id, int count) {
+std::string Record(const std::string& id, int i) {
+  return "WS-" + id + "|2026-01-02 03:04:05|proc " + id + " rec " + std::to_string(i) +
+         ", with comma|2|";
+}
+
+void LogBesideStore(const std::string& store) {
   // The operation log goes beside the store, not beside this program.
   const std::string dir = std::filesystem::path(store).parent_path().string();
   torvane::config::SetHostDirectoryOverride(dir + torvane::platform::kPathSeparator);
+}
+
+int Append(const std::string& store, const std::string& id, int count) {
+  LogBesideStore(store);
   for (int i = 0; i < count; ++i) {
-    const std::string record = "WS-" + id + "|2026-01-02 03:04:05|proc " + id + " rec " +
-                               std::to_string(i) + ", with comma|2|";
-    if (torvane::report::AppendWarningRecord(store, record) != 0) {
+    if (torvane::report::AppendWarningRecord(store, Record(id, i)) != 0) {
       std::fprintf(stderr, "append %d failed\n", i);
       return 1;
     }
   }
   return 0;
+}
+
+int Endless(const std::string& store, const std::string& id, int first, int die_ms) {
+  LogBesideStore(store);
+  if (die_ms >= 0) {
+    std::thread([die_ms] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(die_ms));
+      torvane::platform::TerminateNow();
+    }).detach();
+  }
+  for (int i = first;; ++i) {
+    if (torvane::report::AppendWarningRecord(store, Record(id, i)) != 0) {
+      std::fprintf(stderr, "append %d failed\n", i);
+      return 1;
+    }
+    std::printf("ok %d\n", i);
+    std::fflush(stdout);
+  }
 }
 
 int Hold(int seconds) {
@@ -52,7 +82,11 @@ int Hold(int seconds) {
 int main(int argc, char** argv) {
   if (argc == 5 && std::strcmp(argv[1], "append") == 0)
     return Append(argv[2], argv[3], std::atoi(argv[4]));
+  if ((argc == 5 || argc == 6) && std::strcmp(argv[1], "endless") == 0)
+    return Endless(argv[2], argv[3], std::atoi(argv[4]), argc == 6 ? std::atoi(argv[5]) : -1);
   if (argc == 3 && std::strcmp(argv[1], "hold") == 0) return Hold(std::atoi(argv[2]));
-  std::fprintf(stderr, "usage: store_append_helper append STORE ID COUNT | hold SECONDS\n");
+  std::fprintf(stderr,
+               "usage: store_append_helper append STORE ID COUNT | endless STORE ID FIRST "
+               "[DIE_MS] | hold SECONDS\n");
   return 2;
 }

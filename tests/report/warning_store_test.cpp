@@ -183,6 +183,25 @@ TEST_F(WarningStoreTest, TornTailLosesOnlyTheInterruptedRecord) {
   EXPECT_EQ(Log(), "");
 }
 
+// A note left by an append that completed (its removal failed) must not
+// undo that append.
+TEST_F(WarningStoreTest, NoteOfACompletedAppendIsNotApplied) {
+  for (const std::size_t length : {5u, 40u}) {
+    const std::string first(length, 'a');
+    fs::remove(Store());
+    ASSERT_EQ(AppendWarningRecord(Store(), first), 0);
+    const std::string before = Slurp(Store());
+    ASSERT_EQ(AppendWarningRecord(Store(), "b"), 0);
+    const std::string after = Slurp(Store());
+    const std::size_t tail = before.size() >= 32 ? 32 : 16;
+    ASSERT_TRUE(WriteStoreJournal(Store(), before.size(), before.substr(before.size() - tail),
+                                  after.size(), after.substr(after.size() - 16)));
+    ASSERT_EQ(AppendWarningRecord(Store(), "c"), 0);
+    EXPECT_EQ(ReadWarningStore(Store()), first + ",b,c,");
+    EXPECT_FALSE(fs::exists(StoreJournalPath(Store())));
+  }
+}
+
 TEST_F(WarningStoreTest, TornOrStaleJournalIsIgnored) {
   ASSERT_EQ(AppendWarningRecord(Store(), std::string(40, 'x')), 0);
   const std::string good = Slurp(Store());

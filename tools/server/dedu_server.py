@@ -8,6 +8,8 @@ read again for every request, so a test can change it between calls:
     answer N     status 200 with infoWarnReturn N (default: answer 0)
     fault        status 500 with a SOAP fault (soapenv:Server)
     stall [S]    read the request, then send nothing for S seconds (30)
+    trickle [S]  start a reply, then send one byte every S seconds (0.25)
+                 for as long as the client listens
     close        read the request, then close the connection at once
     status N     status N with an empty body
     redirect URL status 302 with Location URL
@@ -146,6 +148,17 @@ class Handler(BaseHTTPRequestHandler):
         elif kind == "stall":
             time.sleep(float(args[0]) if args else 30.0)
             self.close_connection = True
+        elif kind == "trickle":
+            pause = float(args[0]) if args else 0.25
+            self.close_connection = True
+            try:
+                self.wfile.write(b"HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n")
+                while True:
+                    self.wfile.flush()
+                    time.sleep(pause)
+                    self.wfile.write(b"X")
+            except OSError:
+                pass
         elif kind == "close":
             self.close_connection = True
             try:

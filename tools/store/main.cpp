@@ -1,5 +1,6 @@
 // torvane-store: the warning store reader.
-//   torvane-store dump PATH    every record, one per line, oldest first
+//   torvane-store dump PATH    every record, one per line, oldest first; of
+//                              a damaged store the records it still holds
 //   torvane-store check PATH   whether the file decrypts, its record count
 // Records are printed as stored (ANSI code page bytes); control bytes such
 // as line feeds inside a record are shown as \xHH so one record stays one
@@ -44,6 +45,10 @@ int main(int argc, char** argv) {
   const std::string path = argv[2];
   const auto loaded = torvane::store_tool::LoadStore(path);
   if (loaded.exitCode != 0) {
+    if (dump) {
+      for (const auto& record : loaded.records) PrintRecord(record);
+      std::fflush(stdout);
+    }
     std::fprintf(stderr, "torvane-store: %s: %s\n", path.c_str(), loaded.problem.c_str());
     return loaded.exitCode;
   }

@@ -2,6 +2,7 @@
 
 #include "platform/file.h"
 #include "report/store_format.h"
+#include "report/store_salvage.h"
 #include "report/warning_store.h"
 
 namespace torvane::store_tool {
@@ -30,24 +31,34 @@ Loaded LoadStore(const std::string& path) {
   // The library stops adding at 64 MiB, so a store ends shortly after it.
   if (*size > 2 * report::kStoreLimit)
     return Fail(3, "too large to be a warning store (" + std::to_string(*size) + " bytes)", *size);
-  if (*size % report::kStoreBlock != 0)
-    return Fail(3,
-                "damaged: " + std::to_string(*size) + " bytes is not a whole number of " +
-                    std::to_string(report::kStoreBlock) + "-byte cipher blocks",
-                *size);
   std::string bytes(static_cast<std::size_t>(*size), '\0');
   const auto io = file->ReadAt(0, bytes.data(), bytes.size());
   if (!io.ok || io.bytes != bytes.size())
     return Fail(1, "read failed after " + std::to_string(io.bytes) + " bytes", *size);
   const report::DecodedStore decoded = report::DecodeWarningStore(bytes);
-  if (decoded.code != 0)
-    return Fail(3,
-                "does not decrypt (damaged, or not a warning store; cipher code " +
-                    std::to_string(decoded.code) + ")",
-                *size);
   // Every record the library adds ends with ",".
-  if (decoded.plaintext.empty() || decoded.plaintext.back() != ',')
-    return Fail(3, "decrypts, but not to records ending in \",\" (not a warning store)", *size);
+  if (decoded.code != 0 || decoded.plaintext.empty() || decoded.plaintext.back() != ',') {
+    std::string why;
+    if (*size % report::kStoreBlock != 0)
+      why = "damaged: " + std::to_string(*size) + " bytes is not a whole number of " +
+            std::to_string(report::kStoreBlock) + "-byte cipher blocks";
+    else if (decoded.code != 0)
+      why = "does not decrypt (damaged, or not a warning store; cipher code " +
+            std::to_string(decoded.code) + ")";
+    else
+      why = "decrypts, but not to records ending in \",\" (not a warning store)";
+    Loaded loaded = Fail(3, std::move(why), *size);
+    const report::SalvagedStore salvaged = report::SalvageWarningStore(bytes);
+    if (salvaged.records != 0) {
+      loaded.records = report::SplitWarningRecords(salvaged.plaintext);
+      loaded.plainSize = salvaged.plaintext.size();
+      loaded.problem += "; " + std::to_string(salvaged.records) + " records salvaged, " +
+                        std::to_string(salvaged.unreadable) + " bytes could not be read";
+    } else {
+      loaded.problem += "; no record could be salvaged";
+    }
+    return loaded;
+  }
   Loaded loaded;
   loaded.fileSize = *size;
   loaded.plainSize = decoded.plaintext.size();

@@ -8,7 +8,8 @@
 namespace torvane::store_tool {
 
 struct Loaded {
-  int exitCode = 0;     // 0 when records is valid
+  int exitCode = 0;     // 0 when the store is whole; 3 when damaged, records
+                        // then holds what could be salvaged
   std::string problem;  // what is wrong, for the user
   std::uint64_t fileSize = 0;
   std::size_t plainSize = 0;

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "report/reporter.h"
 #include "report/warning_store.h"
+#include "soap/info_warn_client.h"
 #include "server_fixture.h"
 
 namespace torvane::test {
@@ -116,6 +118,22 @@ TEST_F(ReporterServer, RealClockStampsTheRecord) {
   ASSERT_EQ(records[0].size(), std::string("T2|2026-01-02 03:04:05|now|2|").size());
   EXPECT_EQ(records[0].substr(0, 3), "T2|");
   EXPECT_EQ(records[0].substr(22), "|now|2|");
+}
+
+// A server that trickles a byte at a time never lets a wait time out: the
+// exchange's deadline (shortened here) ends it, and the event is stored.
+TEST_F(ReporterServer, TricklingServerIsCutOffAndTheEventStored) {
+  Configure("T1", ServiceUrl());
+  SetMode("trickle 0.2");
+  soap::SetInfoWarnDeadlineForTests(2000);
+  const auto start = std::chrono::steady_clock::now();
+  const auto result = report::ReportEvent("trickled", 2, FixedTime);
+  const auto waited = std::chrono::steady_clock::now() - start;
+  soap::SetInfoWarnDeadlineForTests(0);
+  EXPECT_EQ(result, -1);
+  EXPECT_GE(waited, std::chrono::milliseconds(1900));
+  EXPECT_LT(waited, std::chrono::seconds(8));
+  EXPECT_EQ(Records(), std::vector<std::string>{"T1|2026-01-02 03:04:05|trickled|2|"});
 }
 
 // A server that accepts and never answers: the receive wait times out.

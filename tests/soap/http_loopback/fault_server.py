@@ -135,6 +135,14 @@ class Handler(socketserver.BaseRequestHandler):
             while conn.recv(4096):
                 pass
             return False
+        elif base in ("/trickle", "/trickle-body"):  # one byte every 0.25 s, never done
+            if base == "/trickle-body":
+                send(b"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n")
+            else:
+                send(b"HTTP/1.1 200 OK\r\n")
+            while True:
+                time.sleep(0.25)
+                send(b"x" if base == "/trickle-body" else b"X")
         elif base == "/short-body":                # closes before its Content-Length
             send(b"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly ten b")
             return False

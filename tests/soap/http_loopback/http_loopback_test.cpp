@@ -251,6 +251,25 @@ TEST_F(HttpLoopback, StalledServerFailsAfterTheTimeout) {
   EXPECT_TRUE(client.PerformRequest(At("/status/200"), &options));
 }
 
+// A server that trickles a byte now and then never lets a wait time out;
+// the deadline ends the exchange, head or body, as if no reply came.
+TEST_F(HttpLoopback, TricklingServerIsCutOffAtTheDeadline) {
+  using Clock = std::chrono::steady_clock;
+  HttpRequestOptions options;
+  options.deadline_ms = 1500;
+  for (const char* path : {"/trickle", "/trickle-body"}) {
+    const auto start = Clock::now();
+    EXPECT_FALSE(client.PerformRequest(At(path), &options)) << path;
+    const auto waited = Clock::now() - start;
+    EXPECT_EQ(client.status(), -1) << path;
+    EXPECT_GE(waited, std::chrono::milliseconds(1400)) << path;
+    EXPECT_LT(waited, std::chrono::seconds(5)) << path;
+  }
+  // The next request on the same client starts with a fresh deadline.
+  EXPECT_TRUE(client.PerformRequest(At("/status/200"), &options));
+  EXPECT_EQ(client.status(), 200);
+}
+
 // The default receive wait is 10 s.
 TEST_F(HttpLoopback, DefaultTimeoutIsTenSeconds) {
   using Clock = std::chrono::steady_clock;
