@@ -1,7 +1,7 @@
 // torvane-host watch DRIVE: audits a drive root as the library does for an
-// unlocked disk and prints each event text as it would be reported (GBK
-// bytes; pipe through `iconv -f GBK` on a UTF-8 terminal), until interrupted
-// or, with --seconds N, for N seconds. On POSIX the drive letter must be
+// unlocked disk and prints each event text as it would be reported (in
+// UTF-8, or its GBK bytes with --raw), until interrupted or, with
+// --seconds N, for N seconds. On POSIX the drive letter must be
 // mapped: TORVANE_DRIVE_MAP="e=/media/usb0".
 #include <atomic>
 #include <chrono>
@@ -13,6 +13,7 @@
 #include "filewatch/audit_reporter.h"
 #include "filewatch/drive_audit.h"
 #include "platform/dir_changes.h"
+#include "tools/host/output.h"
 #include "tools/host/commands.h"
 
 namespace torvane::host {
@@ -47,8 +48,7 @@ int RunWatch(const Args& args) {
     return 1;
   }
   filewatch::SetAuditReporter([](std::string_view text, std::int32_t type) {
-    std::printf("[%d] %.*s\n", static_cast<int>(type), static_cast<int>(text.size()), text.data());
-    std::fflush(stdout);
+    PrintLine("[" + std::to_string(type) + "] " + std::string(text));
   });
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);

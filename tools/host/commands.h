@@ -13,5 +13,6 @@ int RunReport(const Args& args);
 int RunScan(const Args& args);
 int RunWatchDevices(const Args& args);
 int RunWatch(const Args& args);
+int RunLibrary(const Args& args);
 
 }  // namespace torvane::host

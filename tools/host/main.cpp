@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tools/host/commands.h"
+#include "tools/host/output.h"
 
 namespace {
 
@@ -20,16 +21,23 @@ constexpr Command kCommands[] = {
      torvane::host::RunReport},
     {"watch", "watch DRIVE [--seconds N]   print the file activity events of a drive root",
      torvane::host::RunWatch},
-    {"scan", "scan [--dir DIR] [--selvik PATH] [--script FILE|-] [--utf8]   one scan pass",
+    {"run",
+     "run [--dir DIR] [--seconds N] [--script FILE|-] [--timestamps] [--drive X=DIR]...   load the "
+     "library and run DoWork until Ctrl-C",
+     torvane::host::RunLibrary},
+    {"scan", "scan [--dir DIR] [--selvik PATH] [--script FILE|-]   one scan pass",
      torvane::host::RunScan},
     {"watch-devices",
-     "watch-devices [--dir DIR] [--selvik PATH] [--script FILE|-] [--utf8] [--drive X=DIR]...   "
+     "watch-devices [--dir DIR] [--selvik PATH] [--script FILE|-] [--drive X=DIR]...   "
      "the device watch window, driven by the script",
      torvane::host::RunWatchDevices},
 };
 
 int Usage() {
-  std::fprintf(stderr, "usage: torvane-host COMMAND [ARGS]\n");
+  std::fprintf(stderr,
+               "usage: torvane-host [--raw] COMMAND [ARGS]\n"
+               "       torvane-host --version\n"
+               "Texts are printed in UTF-8; --raw (anywhere) prints their GBK bytes.\n");
   for (const auto& c : kCommands) std::fprintf(stderr, "  %s\n", c.usage);
   return 2;
 }
@@ -37,10 +45,22 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return Usage();
-  for (const auto& c : kCommands) {
-    if (std::strcmp(argv[1], c.name) == 0) return c.run(torvane::host::Args(argv + 2, argv + argc));
+  torvane::host::Args words;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--raw") == 0) {
+      torvane::host::SetRawOutput(true);
+    } else {
+      words.emplace_back(argv[i]);
+    }
   }
-  std::fprintf(stderr, "torvane-host: unknown command '%s'\n", argv[1]);
+  if (words.empty()) return Usage();
+  if (words[0] == "--version") {
+    std::printf("torvane-host %s\n", TORVANE_VERSION);
+    return 0;
+  }
+  for (const auto& c : kCommands) {
+    if (words[0] == c.name) return c.run(torvane::host::Args(words.begin() + 1, words.end()));
+  }
+  std::fprintf(stderr, "torvane-host: unknown command '%s'\n", words[0].c_str());
   return Usage();
 }

@@ -1,0 +1,190 @@
+#!/usr/bin/env python3
+"""The shipped library end to end natively: `torvane-host run` loads
+libTorvane.so and calls DoWork; the test plays the user (through the
+scripted UI's live script) and the hardware (the stand-in secure-disk
+library's disks, drive folders that come and go), and checks what the
+stand-in server received, the operation log and the stand-in's calls.
+
+    run_native_e2e.py REPORT.xml|- HOST LIBTORVANE LIBSELVIK
+"""
+import os
+import shutil
+import sys
+import tempfile
+import time
+import xml.sax.saxutils as su
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "demo"))
+import stage  # noqa: E402
+from host_run import HostRun  # noqa: E402
+
+CHECKS = []
+
+
+def check(name, ok, detail=""):
+    CHECKS.append((name, None if ok else (detail or "failed")))
+    print(("ok   " if ok else "FAIL ") + name + ("" if ok else ": " + detail), flush=True)
+
+
+def scenario(work, host_bin, lib, selvik):
+    host_dir = os.path.join(work, "host")
+    os.makedirs(host_dir)
+    stage.copy_into(host_dir, host_bin, lib, selvik)
+    server = stage.Server(os.path.join(work, "server"))
+    try:
+        stage.write_config(host_dir, server.url)
+        sim = os.path.join(work, "disks.sim")
+        stage.write_sim(sim, {})
+        # A disk's folder is its mount point while plugged in, and is moved
+        # aside (its files kept) while pulled out.
+        disk_e, disk_f = os.path.join(work, "disk-e"), os.path.join(work, "disk-f")
+        os.makedirs(disk_e)
+        os.makedirs(disk_f)
+        mnt_e, mnt_f = os.path.join(work, "mnt-e"), os.path.join(work, "mnt-f")
+        state = os.path.join(work, "state")
+        env = dict(os.environ, SELVIK_SIM=sim, TORVANE_STATE_DIR=state)
+        run = HostRun(os.path.join(host_dir, "torvane-host"),
+                      ["--timestamps", "--drive", "e=" + mnt_e, "--drive", "f=" + mnt_f], env)
+        try:
+            drive(run, server, sim, host_dir, state, (disk_e, mnt_e), (disk_f, mnt_f))
+        finally:
+            code = run.stop()
+            check("a quit message ends DoWork with 0",
+                  code == 0 and any("DoWork returned 0" in e for e in run.errors),
+                  "exit %r, %s" % (code, run.errors[-3:]))
+            print("\n".join(run.lines[-80:]))
+    finally:
+        server.stop()
+
+
+def plug(folder, mount):
+    os.rename(folder, mount)
+
+
+def unplug(folder, mount):
+    os.rename(mount, folder)
+
+
+def drive(run, server, sim, host_dir, state, e, f):
+    check("the window starts hidden at 0,0 with size 0x0", run.wait_for("8000 show 0,0 0x0"))
+
+    # Enter, Escape and the close command leave the window running.
+    run.send("enter", "close")
+    check("Enter and Escape reach the window", run.wait_for("8000 press 1") and run.wait_for("8000 close"))
+
+    # A classified disk arrives; the password dialog opens on a scan thread.
+    stage.write_sim(sim, {"e": stage.DISK_E})
+    plug(*e)
+    run.send("arrive volume")
+    check("an arrival opens the password dialog", run.wait_for("dialog 8001 open"))
+    # Another arrival while the dialog is up brings no second dialog.
+    run.send("arrive 5")
+    check("the window takes the second arrival", run.wait_for("8000 arrive type 5"))
+    time.sleep(1.0)
+    check("no second password dialog", run.count("dialog 8001 open") == 1)
+
+    run.send("type 8001 pass0000", "press 1", "box", "type 8001 pass1234", "press 1")
+    check("a wrong password is refused in a box", run.wait_for("\"口令错误,请重新输入!\""))
+    check("the right password opens the disk", run.wait_for("dialog 8001 end 1"))
+    deadline = time.time() + 10
+    while time.time() < deadline and not any("减少一次授权" in t for t in server.texts()):
+        time.sleep(0.1)
+    time.sleep(1.0)  # the watch of e:\ starts right after the use is consumed
+    calls = stage.read_gbk(sim + ".calls")
+    check("one authorized use consumed", calls.count("VX_SaveAuthList") == 1, calls[-300:])
+    check("the disk keeps 2 uses", "0123456789ABCDEF0123456789ABCDEF 1 2 2" in stage.read_gbk(sim))
+
+    # File activity on the unlocked disk.
+    disk_e = e[1]
+    with open(os.path.join(disk_e, "a.txt"), "w") as fh:
+        fh.write("report\n")
+    time.sleep(0.3)
+    os.rename(os.path.join(disk_e, "a.txt"), os.path.join(disk_e, "b.txt"))
+    time.sleep(0.3)
+    os.remove(os.path.join(disk_e, "b.txt"))
+    wanted = ["插入了涉密优盘(盘符:e，序列号:0019E06B9C4FF0A1，责任人:张三)。",
+              "将应用限制域策略", "原因密码错误。", "责任人:张三)成功。", "减少一次授权在该安全域上的使用次数",
+              "创建文件：e:\\a.txt", "修改文件：e:\\a.txt",
+              "文件重命名．源文件∶e:\\a.txt， 目标文件∶e:\\b.txt．", "删除文件：e:\\b.txt"]
+    deadline = time.time() + 15
+    while time.time() < deadline and stage.in_order(server.texts(), wanted):
+        time.sleep(0.2)
+    missing = stage.in_order(server.texts(), wanted)
+    check("the server received admission and file events in order", missing is None,
+          "missing %r in %r" % (missing, server.texts()))
+
+    # The disk is pulled out: the audit stops and the slot is re-armed.
+    unplug(*e)
+    stage.set_mask(sim, 0)
+    run.send("remove e")
+    check("the removal reaches the window", run.wait_for("8000 remove 0x10 type 2"))
+    time.sleep(0.5)
+    before = len(server.texts())
+    with open(os.path.join(e[0], "after.txt"), "w") as fh:
+        fh.write("unwatched\n")
+    time.sleep(1.5)
+    check("no file events after the removal", len(server.texts()) == before, repr(server.texts()[before:]))
+
+    # Plugged in again within 20 s: taken for a re-insert, left alone.
+    plug(*e)
+    stage.set_mask(sim, None)
+    run.send("arrive volume")
+    check("the re-arrival reaches the window", run.wait_for("8000 arrive type 2", times=2))
+    time.sleep(1.5)
+    inserted = sum(1 for t in server.texts() if "插入了涉密优盘(盘符:e" in t)
+    check("a re-insert within 20 s brings no report and no dialog",
+          inserted == 1 and run.count("dialog 8001 open") == 1, "%d reports" % inserted)
+
+    # While the suspend atom exists, passes do nothing: another disk at f
+    # stays unhandled until the atom is gone.
+    atoms = os.path.join(state, "atoms")
+    os.makedirs(atoms, exist_ok=True)
+    atom = os.path.join(atoms, stage.SUSPEND_ATOM)
+    open(atom, "w").close()
+    plug(*f)
+    stage.add_drive(sim, "f", stage.DISK_F)
+    run.send("arrive volume")
+    check("the suspended arrival reaches the window", run.wait_for("8000 arrive type 2", times=3))
+    time.sleep(1.5)
+    check("a suspended pass does nothing",
+          run.count("dialog 8001 open") == 1 and not any("盘符:f" in t for t in server.texts()))
+    os.remove(atom)
+    run.send("arrive volume")
+    check("without the atom the disk at f is handled", run.wait_for("dialog 8001 open", times=2))
+    run.send("close")
+    check("its dialog is cancelled", run.wait_for("dialog 8001 end 2"))
+
+    # What the library left behind.
+    log = stage.read_gbk(os.path.join(host_dir, "usboperror.log"))
+    check("the operation log has the refused try", "口令错误 VX_TryUserPasswd code: 1" in log, log[-400:])
+    saves = stage.read_gbk(sim + ".calls").count("VX_SaveAuthList")
+    check("still one use consumed at the end", saves == 1, "%d saves" % saves)
+
+
+def main():
+    if len(sys.argv) != 5:
+        sys.exit(__doc__)
+    report, host_bin, lib, selvik = sys.argv[1:]
+    work = tempfile.mkdtemp(prefix="torvane-e2e-")
+    try:
+        scenario(work, host_bin, lib, selvik)
+    except Exception as e:  # a broken scenario is a failed check, not a crash
+        check("scenario ran", False, repr(e))
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    failed = [c for c in CHECKS if c[1]]
+    if report != "-":
+        with open(report, "w", encoding="utf-8") as f:
+            f.write('<testsuite name="entry_run_e2e" tests="%d" failures="%d">\n' % (len(CHECKS), len(failed)))
+            for name, failure in CHECKS:
+                f.write("  <testcase name=%s>" % su.quoteattr(name))
+                if failure:
+                    f.write("<failure message=%s/>" % su.quoteattr(failure))
+                f.write("</testcase>\n")
+            f.write("</testsuite>\n")
+    print("%d passed, %d failed" % (len(CHECKS) - len(failed), len(failed)))
+    sys.exit(1 if failed else 0)
+
+
+if __name__ == "__main__":
+    main()
