@@ -67,6 +67,7 @@ def unplug(folder, mount):
 
 def drive(run, server, sim, host_dir, state, e, f):
     check("the window starts hidden at 0,0 with size 0x0", run.wait_for("8000 show 0,0 0x0"))
+    check("the window runs its first pass", stage.wait_calls(sim, "VX_GetUsbStorageDriver"))
 
     # Enter, Escape and the close command leave the window running.
     run.send("enter", "close")

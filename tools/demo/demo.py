@@ -50,9 +50,16 @@ def describe(line):
             return "%s opens" % name
         return "%s closes (%s)" % (name, {"1": "OK", "2": "cancelled"}.get(words[-1], words[-1]))
     if words[0] == "box":
-        return "message box: " + " ".join(words[2:])
-    if len(words) >= 2 and words[0] in WINDOWS and words[1] in ("type", "press", "check", "arrive", "remove"):
-        return "%s: %s" % (WINDOWS[words[0]], " ".join(words[1:]))
+        # box OWNER "caption" 0xICON "text" -> BUTTON
+        caption, _, rest = body.split('"', 2)[1], None, body.split('"', 2)[2]
+        text = rest.split('"', 1)[1].rsplit('"', 1)[0]
+        return "message box [%s] %s" % (caption, text)
+    if len(words) >= 2 and words[0] == "8000" and words[1] in ("arrive", "remove"):
+        return "the system announces a device %s" % ("arrival" if words[1] == "arrive" else "removal")
+    if len(words) >= 3 and words[0] in WINDOWS and words[1] == "type":
+        return "%s: the user types %s" % (WINDOWS[words[0]], words[-1])
+    if len(words) >= 3 and words[0] in WINDOWS and words[1] == "press":
+        return "%s: the user presses %s" % (WINDOWS[words[0]], {"1": "OK", "2": "Cancel"}.get(words[2], words[2]))
     return None
 
 
@@ -82,6 +89,7 @@ def main():
         run = HostRun(os.path.join(host_dir, "torvane-host"), ["--timestamps", "--drive", "e=" + mount], env)
         print("torvane-host run: the library is loaded and DoWork runs its device watch window")
         run.wait_for("8000 show 0,0 0x0", 10)
+        stage.wait_calls(sim, "VX_GetUsbStorageDriver")  # the window's first pass is done
 
         print("plugging in a classified disk at e: (owner 张三, password pass1234)")
         stage.write_sim(sim, {"e": stage.DISK_E})

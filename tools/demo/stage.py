@@ -129,6 +129,16 @@ def set_mask(path, mask):
     os.replace(tmp, path)
 
 
+def wait_calls(sim, name, times=1, timeout=15):
+    """Waits until the stand-in has logged `times` calls of `name`."""
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if read_gbk(sim + ".calls").count(name + " ") >= times:
+            return True
+        time.sleep(0.05)
+    return False
+
+
 def read_gbk(path):
     if not os.path.exists(path):
         return ""
