@@ -12,18 +12,14 @@ import shutil
 import sys
 import tempfile
 import time
-import xml.sax.saxutils as su
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "demo"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tools", "demo"))
 import stage  # noqa: E402
+from checks import Checks  # noqa: E402
 from host_run import HostRun  # noqa: E402
 
-CHECKS = []
-
-
-def check(name, ok, detail=""):
-    CHECKS.append((name, None if ok else (detail or "failed")))
-    print(("ok   " if ok else "FAIL ") + name + ("" if ok else ": " + detail), flush=True)
+check = Checks("entry_run_e2e")
 
 
 def scenario(work, host_bin, lib, selvik):
@@ -173,18 +169,7 @@ def main():
         check("scenario ran", False, repr(e))
     finally:
         shutil.rmtree(work, ignore_errors=True)
-    failed = [c for c in CHECKS if c[1]]
-    if report != "-":
-        with open(report, "w", encoding="utf-8") as f:
-            f.write('<testsuite name="entry_run_e2e" tests="%d" failures="%d">\n' % (len(CHECKS), len(failed)))
-            for name, failure in CHECKS:
-                f.write("  <testcase name=%s>" % su.quoteattr(name))
-                if failure:
-                    f.write("<failure message=%s/>" % su.quoteattr(failure))
-                f.write("</testcase>\n")
-            f.write("</testsuite>\n")
-    print("%d passed, %d failed" % (len(CHECKS) - len(failed), len(failed)))
-    sys.exit(1 if failed else 0)
+    sys.exit(check.finish(report))
 
 
 if __name__ == "__main__":
