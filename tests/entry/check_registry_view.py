@@ -18,7 +18,8 @@ VIEWS = {"x64": r"HKLM\Software\Ferrowan", "x86": r"HKLM\Software\Wow6432Node\Fe
 
 
 def reg(*args):
-    return subprocess.run(["wine", "reg"] + list(args), capture_output=True, timeout=120)
+    # Both keys as the 64-bit registry lays them out, whichever reg.exe runs.
+    return subprocess.run(["wine", "reg"] + list(args) + ["/reg:64"], capture_output=True, timeout=120)
 
 
 def value(key):
