@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """A first run of the shipped library, end to end, on this machine.
 
-    demo.py BUILD_DIR
+    demo.py BUILD_DIR [--remove]
 
 Starts the stand-in management server on loopback, lays out a host directory
 as a deployment does (the library, the stand-in secure-disk library, the
@@ -10,10 +10,11 @@ library and calls DoWork, then plugs in a simulated classified disk. The
 user's part (the password dialog: a wrong password, then the right one) is
 played by the scripted UI. A file is written on the unlocked disk. Then it
 prints what the user saw, what the server received and the operation log,
-and says where everything is. Everything it started is stopped.
+and says where everything is (kept for a look afterwards, unless --remove).
+Everything it started is stopped.
 """
 import os
-import subprocess
+import shutil
 import sys
 import tempfile
 import time
@@ -64,7 +65,7 @@ def describe(line):
 
 
 def main():
-    if len(sys.argv) != 2:
+    if len(sys.argv) not in (2, 3) or sys.argv[2:] not in ([], ["--remove"]):
         sys.exit(__doc__)
     build = os.path.abspath(sys.argv[1])
     start = time.time()
@@ -137,6 +138,8 @@ def main():
     print("  the disk (drive e:): %s; the stand-in's calls: %s.calls" % (mount, sim))
     print("\n%s in %.1f s; nothing left running." % (
         "A classified disk admitted end to end" if ok else "The run did not complete", time.time() - start))
+    if sys.argv[2:] == ["--remove"]:
+        shutil.rmtree(work, ignore_errors=True)
     return 0 if ok else 1
 
 
