@@ -24,6 +24,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <thread>
@@ -159,7 +160,15 @@ int RunLibrary(const Args& args) {
   if (!Parse(args, o)) return Usage();
   const std::string own = platform::ExecutableDirectory();
   if (o.dir.empty()) o.dir = own;
-  if (!kScripted && o.dir != own) {
+  // The library is loaded by its full path only.
+  std::error_code ec;
+  o.dir = std::filesystem::absolute(o.dir, ec).string();
+  if (ec || !std::filesystem::is_directory(o.dir, ec)) {
+    std::fprintf(stderr, "torvane-host: %s is not a folder\n", o.dir.c_str());
+    return 2;
+  }
+  if (o.dir.back() != '/' && o.dir.back() != '\\') o.dir += platform::kPathSeparator;
+  if (!kScripted && !std::filesystem::equivalent(o.dir, own, ec)) {
     std::fprintf(stderr,
                  "torvane-host: the library takes its host directory from this program's path; "
                  "copy the program into %s and run it there\n",
