@@ -16,7 +16,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tools", "demo"))
 import stage  # noqa: E402
-from checks import Checks  # noqa: E402
+from checks import Checks, admitted_disk, no_events_after_removal  # noqa: E402
 from host_run import HostRun  # noqa: E402
 
 check = Checks("entry_run_e2e")
@@ -83,32 +83,7 @@ def drive(run, server, sim, host_dir, state, e, f):
     run.send("type 8001 pass0000", "press 1", "box", "type 8001 pass1234", "press 1")
     check("a wrong password is refused in a box", run.wait_for("\"口令错误,请重新输入!\""))
     check("the right password opens the disk", run.wait_for("dialog 8001 end 1"))
-    deadline = time.time() + 10
-    while time.time() < deadline and not any("减少一次授权" in t for t in server.texts()):
-        time.sleep(0.1)
-    time.sleep(1.0)  # the watch of e:\ starts right after the use is consumed
-    calls = stage.read_gbk(sim + ".calls")
-    check("one authorized use consumed", calls.count("VX_SaveAuthList") == 1, calls[-300:])
-    check("the disk keeps 2 uses", "0123456789ABCDEF0123456789ABCDEF 1 2 2" in stage.read_gbk(sim))
-
-    # File activity on the unlocked disk.
-    disk_e = e[1]
-    with open(os.path.join(disk_e, "a.txt"), "w") as fh:
-        fh.write("report\n")
-    time.sleep(0.3)
-    os.rename(os.path.join(disk_e, "a.txt"), os.path.join(disk_e, "b.txt"))
-    time.sleep(0.3)
-    os.remove(os.path.join(disk_e, "b.txt"))
-    wanted = ["插入了涉密优盘(盘符:e，序列号:0019E06B9C4FF0A1，责任人:张三)。",
-              "将应用限制域策略", "原因密码错误。", "责任人:张三)成功。", "减少一次授权在该安全域上的使用次数",
-              "创建文件：e:\\a.txt", "修改文件：e:\\a.txt",
-              "文件重命名．源文件∶e:\\a.txt， 目标文件∶e:\\b.txt．", "删除文件：e:\\b.txt"]
-    deadline = time.time() + 15
-    while time.time() < deadline and stage.in_order(server.texts(), wanted):
-        time.sleep(0.2)
-    missing = stage.in_order(server.texts(), wanted)
-    check("the server received admission and file events in order", missing is None,
-          "missing %r in %r" % (missing, server.texts()))
+    admitted_disk(check, server, sim, e[1], "e", settle=1.0)
 
     # The disk is pulled out: the audit stops and the slot is re-armed.
     unplug(*e)
@@ -116,11 +91,7 @@ def drive(run, server, sim, host_dir, state, e, f):
     run.send("remove e")
     check("the removal reaches the window", run.wait_for("8000 remove 0x10 type 2"))
     time.sleep(0.5)
-    before = len(server.texts())
-    with open(os.path.join(e[0], "after.txt"), "w") as fh:
-        fh.write("unwatched\n")
-    time.sleep(1.5)
-    check("no file events after the removal", len(server.texts()) == before, repr(server.texts()[before:]))
+    no_events_after_removal(check, server, e[0], wait=1.5)
 
     # Plugged in again within 20 s: taken for a re-insert, left alone.
     plug(*e)
