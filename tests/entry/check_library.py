@@ -148,7 +148,7 @@ def main():
         faults, got = check_elf(sys.argv[2], sys.argv[3], sys.argv[4:])
     else:
         sys.exit(__doc__)
-    print("exports:", ", ".join("%s %s" % kv for kv in sorted(got.items())) or "none")
+    print("found:", ", ".join("%s %s" % kv for kv in sorted(got.items())) or "none")
     for f in faults:
         print("FAULT:", f)
     sys.exit(1 if faults else 0)
