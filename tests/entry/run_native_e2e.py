@@ -48,6 +48,8 @@ def scenario(work, host_bin, lib, selvik):
             check("a quit message ends DoWork with 0",
                   code == 0 and any("DoWork returned 0" in e for e in run.errors),
                   "exit %r, %s" % (code, run.errors[-3:]))
+            reports = [e for e in run.errors if "Sanitizer" in e or "runtime error" in e]
+            check("the host and the library ran clean under the sanitizers", not reports, "\n".join(run.errors))
             print("\n".join(run.lines[-80:]))
     finally:
         server.stop()
