@@ -5,6 +5,7 @@
 #include "admission/event_text.h"
 #include "admission/secret_text.h"
 #include "admission/texts.h"
+#include "platform/codepage.h"
 
 namespace torvane::admission {
 
@@ -13,9 +14,15 @@ PasswordRule CheckNewPassword(std::string_view oldPassword, std::string_view new
   if (confirmation != newPassword) return PasswordRule::kMismatch;
   if (newPassword == oldPassword) return PasswordRule::kSameAsOld;
   if (newPassword.size() < CEditPasswordDlg::kMinLength) return PasswordRule::kTooShort;
+  // By character: a double-byte character is skipped whole, so its trail
+  // byte (which may lie in 0x40..0x7E) never counts as a digit or letter.
   bool digit = false, letter = false;
   for (std::size_t i = 0; i < newPassword.size() && !(digit && letter); ++i) {
     const char c = newPassword[i];
+    if (platform::IsAnsiLeadByte(static_cast<unsigned char>(c))) {
+      ++i;
+      continue;
+    }
     if (c >= '0' && c <= '9') digit = true;
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) letter = true;
   }

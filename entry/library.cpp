@@ -1,21 +1,15 @@
-// The shipped library's exports. On Windows they are named, with their
-// ordinals, by Torvane.def, and use the platform's standard calling
-// convention (the callee pops its arguments), undecorated on x86. Natively
-// they are the only symbols libTorvane.so exports (Torvane.map).
+// The shipped library's main export (ShowWarnInfo is in warn/export/).
 //
 // Nothing runs at load beyond the constructors of the C++ runtime: no thread
 // is started and nothing is waited for while the loader lock is held.
-#include "entry/do_work.h"
+#include <cstdint>
 
-#ifdef _WIN32
-#define TORVANE_EXPORT extern "C"
-#define TORVANE_CALL __stdcall
-#else
-#define TORVANE_EXPORT extern "C" __attribute__((visibility("default")))
-#define TORVANE_CALL
-#endif
+#include "entry/do_work.h"
+#include "entry/export.h"
 
 // Runs the device watch window on the caller's thread until it is ended from
 // outside (the window destroyed or a quit message posted to the thread);
 // always 0. The argument is not used.
-TORVANE_EXPORT int TORVANE_CALL DoWork(void* /*unused*/) { return torvane::entry::RunDoWork(); }
+extern "C" TORVANE_EXPORT_VISIBLE std::int32_t TORVANE_EXPORT_CALL DoWork(void* /*unused*/) {
+  return torvane::entry::RunDoWork();
+}

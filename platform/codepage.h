@@ -11,4 +11,8 @@ namespace torvane::platform {
 std::u16string AnsiToUtf16(std::string_view ansi);
 std::string Utf16ToAnsi(std::u16string_view text);
 
+// True when `byte` opens a double-byte character in the ANSI code page (GBK:
+// 0x81 to 0xFE); the byte after it belongs to the same character.
+bool IsAnsiLeadByte(unsigned char byte);
+
 }  // namespace torvane::platform

@@ -56,12 +56,15 @@ class DialogWindow {
   virtual int TemplateId() const = 0;
   virtual std::string GetItemText(int id) = 0;  // 8-bit text, ANSI code page
   virtual void SetItemText(int id, std::string_view text) = 0;
+  virtual void SetTitle(std::string_view text) = 0;  // window title, 8-bit text
   virtual int IsDlgButtonChecked(int id) = 0;
   virtual void CheckDlgButton(int id, int state) = 0;
   virtual void EnableItem(int id, bool enable) = 0;
   virtual void SetFocus(int id) = 0;
+  // Centres on the screen, keeping the size: left = (screen width - window
+  // width) / 2, top likewise, rounded toward zero; repaints.
   virtual void CenterWindow() = 0;
-  virtual void ShowAt(int x, int y, int width, int height) = 0;  // topmost, shown
+  virtual void ShowAt(int x, int y, int width, int height) = 0;  // top of the z-order, shown
   virtual void EndDialog(int result) = 0;
   virtual bool SetTimer(unsigned id, unsigned milliseconds) = 0;
   virtual void KillTimer(unsigned id) = 0;

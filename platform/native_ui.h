@@ -1,7 +1,7 @@
 #pragma once
 // The process's own window system behind the dialog framework.
-// Windows: message boxes and beeps are the system's; dialogs from resource
-// templates are not built yet, so RunModal answers -1 (could not be created).
+// Windows: real dialogs from the templates in the module that holds this
+// code (Torvane.dll when shipped), message boxes and beeps of the system.
 // POSIX: the scripted UI, with its script read from the file named by
 // TORVANE_UI_SCRIPT (none: every dialog is cancelled, every box answered
 // IDOK; a pipe: a live script, read line by line until the writer closes

@@ -100,6 +100,7 @@ class ScriptedUi::Window final : public DialogWindow {
     controls_[id].text.assign(text);
     Log("set " + std::to_string(id) + " " + Quote(text));
   }
+  void SetTitle(std::string_view text) override { Log("title " + Quote(text)); }
   int IsDlgButtonChecked(int id) override { return controls_[id].checked; }
   void CheckDlgButton(int id, int state) override {
     controls_[id].checked = state;

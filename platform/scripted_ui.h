@@ -46,6 +46,7 @@
 //   dialog 8001 open            dialog 8001 end 1
 //   8001 centre | 8001 focus 8001 | 8001 show 0,0 0x0
 //   8001 set 8001 "text"        (by the dialog's code)
+//   8003 title "text"           (window title set by the dialog's code)
 //   8001 type 8001 "****"       (by the script: typed text is masked)
 //   8001 check 8006 1 | 8001 enable 8000 0 | 8001 press 1 | 8001 close
 //   8001 timer 1 | 8001 settimer 1 10000 | 8001 killtimer 1

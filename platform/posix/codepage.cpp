@@ -74,4 +74,6 @@ std::string Utf16ToAnsi(std::u16string_view text) {
   return c.Run(bytes, 2, "?");
 }
 
+bool IsAnsiLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+
 }  // namespace torvane::platform

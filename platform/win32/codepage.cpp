@@ -28,4 +28,13 @@ std::string Utf16ToAnsi(std::u16string_view text) {
   return out;
 }
 
+bool IsAnsiLeadByte(unsigned char byte) {
+  CPINFO info{};
+  if (!::GetCPInfo(CP_THREAD_ACP, &info) || info.MaxCharSize < 2) return false;
+  for (int i = 0; i + 1 < MAX_LEADBYTES && (info.LeadByte[i] || info.LeadByte[i + 1]); i += 2) {
+    if (byte >= info.LeadByte[i] && byte <= info.LeadByte[i + 1]) return true;
+  }
+  return false;
+}
+
 }  // namespace torvane::platform

@@ -31,6 +31,20 @@ TEST(PasswordRules, AreAppliedInOrder) {
   EXPECT_EQ(CheckNewPassword("x", "abcdefg1", "abcdefg1"), PasswordRule::kOk);
 }
 
+// GBK trail bytes can lie in the ASCII letter range: 0x81 0x41 and 0xB0 0x5A
+// are each one character, not a byte and a letter.
+TEST(PasswordRules, TrailBytesOfDoubleByteCharactersAreNotLetters) {
+  const std::string noLetter = "\x81\x41\xb0\x5a\xd6\xd0""1";  // 3 characters and a digit
+  const std::string padded = noLetter + "\xce\x61";          // 8+ bytes, still no letter
+  EXPECT_EQ(CheckNewPassword("x", padded, padded), PasswordRule::kNeedDigitAndLetter);
+  // A real letter after the double-byte characters still counts.
+  const std::string withLetter = padded + "q";
+  EXPECT_EQ(CheckNewPassword("x", withLetter, withLetter), PasswordRule::kOk);
+  // A lone lead byte at the very end is skipped with nothing after it.
+  const std::string lone = "abcdef1\x81";
+  EXPECT_EQ(CheckNewPassword("x", lone, lone), PasswordRule::kOk);
+}
+
 const std::string kDiskE =
     "[drive e]\nvid = 0951\npid = 1666\nserial = SN-E\nclassified = 1\nowner = Owner\n"
     "password = pass1234\n";

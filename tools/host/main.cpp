@@ -2,7 +2,9 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "platform/command_line.h"
 #include "tools/host/commands.h"
 #include "tools/host/output.h"
 
@@ -31,6 +33,8 @@ constexpr Command kCommands[] = {
      "watch-devices [--dir DIR] [--selvik PATH] [--script FILE|-] [--drive X=DIR]...   "
      "the device watch window, driven by the script",
      torvane::host::RunWatchDevices},
+    {"warn", "warn [--library PATH] CAPTION TEXT   show the warning box through the shipped library",
+     torvane::host::RunWarn},
 };
 
 int Usage() {
@@ -45,12 +49,20 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  torvane::host::Args words;
+  // `warn` takes its texts in UTF-8 whatever the code page (on Windows from
+  // the wide command line); the other commands take the bytes given.
+  std::vector<std::string> given(argv, argv + argc);
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--raw") == 0) {
+    if (std::strcmp(argv[i], "--raw") == 0) continue;
+    if (std::strcmp(argv[i], "warn") == 0) given = torvane::platform::Utf8Arguments(argc, argv);
+    break;
+  }
+  torvane::host::Args words;
+  for (std::size_t i = 1; i < given.size(); ++i) {
+    if (given[i] == "--raw") {
       torvane::host::SetRawOutput(true);
     } else {
-      words.emplace_back(argv[i]);
+      words.push_back(given[i]);
     }
   }
   if (words.empty()) return Usage();
