@@ -124,7 +124,7 @@ def scenario(work, build, signal_exe, driver_exe):
             return int(out.stdout or b"-1")
 
         check("the window runs its first pass", stage.wait_calls(sim, "VX_GetUsbStorageDriver", timeout=60))
-        check("the hidden window is at 0,0 with size 0x0, topmost, without a task-bar button",
+        check("the hidden window is shown at 0,0 with size 0x0 as a tool window (no task-bar button)",
               signal("place", tid) == 0)
 
         # Enter, Escape and the close command leave DoWork running.
@@ -150,6 +150,12 @@ def scenario(work, build, signal_exe, driver_exe):
                         "type", "8001", "pass1234", "click", "1", "gone")
         check("a wrong password is refused in a box, the right one opens the disk",
               rc == 0 and "口令错误,请重新输入!" in out, out)
+        # The scan pass tells of the use consumed in a notice box of its own;
+        # the watch starts once it is answered.
+        box = subprocess.run(["wine", signal_exe, "box", "提示"], capture_output=True, timeout=60)
+        check("the use consumed is told in a notice box",
+              box.returncode == 0 and "减少一次授权在该安全域上的使用次数" in box.stdout.decode("utf-8", "replace"),
+              box.stdout + box.stderr)
         folder = disks[m]
         admitted_disk(check, server, sim, folder, m, settle=1.5)
 

@@ -159,7 +159,8 @@ int RunLibrary(const Args& args) {
   Options o;
   if (!Parse(args, o)) return Usage();
   const std::string own = platform::ExecutableDirectory();
-  if (o.dir.empty()) o.dir = own;
+  const bool given = !o.dir.empty();
+  if (!given) o.dir = own;
   // The library is loaded by its full path only.
   std::error_code ec;
   o.dir = std::filesystem::absolute(o.dir, ec).string();
@@ -168,7 +169,7 @@ int RunLibrary(const Args& args) {
     return 2;
   }
   if (o.dir.back() != '/' && o.dir.back() != '\\') o.dir += platform::kPathSeparator;
-  if (!kScripted && !std::filesystem::equivalent(o.dir, own, ec)) {
+  if (!kScripted && given && !std::filesystem::equivalent(o.dir, own, ec)) {
     std::fprintf(stderr,
                  "torvane-host: the library takes its host directory from this program's path; "
                  "copy the program into %s and run it there\n",

@@ -16,6 +16,9 @@
 //                                          with size 0x0 as a tool window
 //   device_signal count TITLE              prints how many visible dialogs
 //                                          have that title (any process)
+//   device_signal box CAPTION              waits for a visible message box
+//                                          with that caption (any process),
+//                                          prints its text (UTF-8), presses OK
 //   device_signal atom add|delete NAME     a global atom (the suspend atom)
 // Exit 0 on success, 1 when the window cannot be found or the message was
 // not taken, 2 on bad arguments.
@@ -56,6 +59,7 @@ HWND WatchWindow(DWORD thread) {
 struct Count {
   std::wstring title;
   int found = 0;
+  HWND last = nullptr;
 };
 
 BOOL CALLBACK CountDialog(HWND hwnd, LPARAM param) {
@@ -63,8 +67,40 @@ BOOL CALLBACK CountDialog(HWND hwnd, LPARAM param) {
   wchar_t cls[64] = {}, title[256] = {};
   ::GetClassNameW(hwnd, cls, 64);
   ::GetWindowTextW(hwnd, title, 256);
-  if (std::wcscmp(cls, L"#32770") == 0 && c->title == title && ::IsWindowVisible(hwnd)) ++c->found;
+  if (std::wcscmp(cls, L"#32770") == 0 && c->title == title && ::IsWindowVisible(hwnd)) {
+    ++c->found;
+    c->last = hwnd;
+  }
   return TRUE;
+}
+
+// The visible dialogs titled `title` (in the ANSI code page).
+Count Dialogs(const char* title) {
+  Count c;
+  c.title.resize(256);
+  const int n = ::MultiByteToWideChar(CP_ACP, 0, title, -1, c.title.data(), 256);
+  c.title.resize(n > 0 ? static_cast<std::size_t>(n - 1) : 0);
+  ::EnumWindows(CountDialog, reinterpret_cast<LPARAM>(&c));
+  return c;
+}
+
+int AnswerBox(const char* caption) {
+  for (int i = 0; i < 200; ++i) {
+    const Count c = Dialogs(caption);
+    if (c.last) {
+      wchar_t text[1024] = {};
+      ::GetDlgItemTextW(c.last, 0xFFFF, text, 1024);
+      char utf8[4096] = {};
+      ::WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+      std::printf("box %s\n", utf8);
+      ::PostMessageW(c.last, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(::GetDlgItem(c.last, IDOK)));
+      return 0;
+    }
+    ::Sleep(50);
+  }
+  std::fprintf(stderr, "device_signal: no message box appeared\n");
+  return 1;
 }
 
 bool Send(HWND hwnd, WPARAM event, const void* data) {
@@ -74,7 +110,8 @@ bool Send(HWND hwnd, WPARAM event, const void* data) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: device_signal arrive|remove|key|close|quit|alive TID [...] | atom add|delete NAME\n");
+  std::fprintf(stderr, "usage: device_signal arrive|remove|key|close|quit|alive|place TID [...] | count|box TITLE | "
+               "atom add|delete NAME\n");
   return 2;
 }
 
@@ -88,16 +125,12 @@ int main(int argc, char** argv) {
     const ATOM atom = ::GlobalFindAtomA(argv[3]);
     return atom && ::GlobalDeleteAtom(atom) == 0 ? 0 : 1;
   }
+  // Titles come in the ANSI code page, as the arguments do.
   if (verb == "count") {
-    // The arguments are in the ANSI code page.
-    Count c;
-    c.title.resize(256);
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, argv[2], -1, c.title.data(), 256);
-    c.title.resize(n > 0 ? static_cast<std::size_t>(n - 1) : 0);
-    ::EnumWindows(CountDialog, reinterpret_cast<LPARAM>(&c));
-    std::printf("%d\n", c.found);
+    std::printf("%d\n", Dialogs(argv[2]).found);
     return 0;
   }
+  if (verb == "box") return AnswerBox(argv[2]);
   const DWORD thread = std::strtoul(argv[2], nullptr, 0);
   if (verb == "quit") return ::PostThreadMessageW(thread, WM_QUIT, 0, 0) ? 0 : 1;
   HWND hwnd = WatchWindow(thread);
