@@ -85,8 +85,8 @@ void CDeviceMsgDlg::DriveRemoved(const platform::DeviceChange& change) {
 
 int RunDeviceWatch(std::shared_ptr<AdmissionServices> services) {
   platform::Ui& ui = services->Ui();
-  CDeviceMsgDlg window(std::move(services), std::make_shared<AdmissionState>());
-  ui.RunModal(CDeviceMsgDlg::kTemplate, window);
+  CDeviceMsgDlg window(services, std::make_shared<AdmissionState>());
+  if (ui.RunModal(CDeviceMsgDlg::kTemplate, window) == -1) services->Log("Error:DeviceWatch window not created");
   return 0;
 }
 

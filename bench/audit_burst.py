@@ -67,7 +67,7 @@ def burst(args, work, address):
     else:
         env["TORVANE_DRIVE_MAP"] = "%s=%s" % (LETTER, drive)
     command = (args.emulator.split() if args.emulator else []) + [
-        args.host, "watch", LETTER, "--report", windows_path(host_dir, args.emulator)]
+        args.host, "--raw", "watch", LETTER, "--report", windows_path(host_dir, args.emulator)]
     proc = subprocess.Popen(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     try:
         for line in proc.stderr:

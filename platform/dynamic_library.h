@@ -24,6 +24,10 @@ class DynamicLibrary {
   bool loaded() const { return handle_ != nullptr; }
   const std::string& error() const { return error_; }
 
+  // Whether the library at `path` is in this process now (it is not loaded
+  // by asking).
+  static bool Resident(const std::string& path);
+
   // The exported function `name`, or nullptr.
   GenericFunction Symbol(const char* name) const;
 

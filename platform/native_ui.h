@@ -4,8 +4,10 @@
 // code (Torvane.dll when shipped), message boxes and beeps of the system.
 // POSIX: the scripted UI, with its script read from the file named by
 // TORVANE_UI_SCRIPT (none: every dialog is cancelled, every box answered
-// IDOK) and its transcript appended to the file named by
-// TORVANE_UI_TRANSCRIPT, if set.
+// IDOK; a pipe: a live script, read line by line until the writer closes
+// it) and its transcript appended to the file named by
+// TORVANE_UI_TRANSCRIPT, if set, with time stamps when
+// TORVANE_UI_TIMESTAMPS is 1.
 #include <memory>
 #include <string>
 

@@ -68,6 +68,20 @@ bool ParseMask(const std::string& word, std::uint32_t& mask) {
   return !word.empty();
 }
 
+// A broadcast header's device type: a number or its DBT_DEVTYP_ name.
+bool ParseDeviceType(const std::string& word, std::uint32_t& type) {
+  static const std::map<std::string, std::uint32_t> kNames = {
+      {"oem", 0}, {"volume", 2}, {"port", 3}, {"interface", 5}, {"handle", 6}};
+  if (auto it = kNames.find(word); it != kNames.end()) {
+    type = it->second;
+    return true;
+  }
+  long long v = 0;
+  if (!ParseInt(word, v) || v < 0 || v > 0xFFFFFFFFLL) return false;
+  type = static_cast<std::uint32_t>(v);
+  return true;
+}
+
 }  // namespace
 
 class ScriptedUi::Window final : public DialogWindow {
@@ -136,79 +150,90 @@ class ScriptedUi::Window final : public DialogWindow {
   int result_ = kIdCancel;
 };
 
+bool ScriptedUi::ParseLine(std::string line, int number, std::optional<Step>& step, std::string* error) {
+  step.reset();
+  auto fail = [&](const std::string& why) {
+    if (error) *error = "line " + std::to_string(number) + ": " + why;
+    return false;
+  };
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  const auto start = line.find_first_not_of(" \t");
+  if (start == std::string::npos || line[start] == '#') return true;
+  line.erase(0, start);
+  std::istringstream words(line);
+  std::string verb, a, b;
+  words >> verb >> a >> b;
+  Step s;
+  s.kind = Kind::kPress;
+  s.line = number;
+  long long v = 0;
+  auto needId = [&](const std::string& w) { return ParseInt(w, v) && v >= 0 && v <= 0xFFFF; };
+  if (verb == "dialog" || verb == "check" || verb == "uncheck" || verb == "press" || verb == "timer") {
+    if (!needId(a)) return fail("'" + verb + "' needs a numeric id");
+    s.kind = verb == "dialog" ? Kind::kDialog
+             : verb == "check" ? Kind::kCheck
+             : verb == "uncheck" ? Kind::kUncheck
+             : verb == "press" ? Kind::kPress
+                               : Kind::kTimer;
+    s.id = static_cast<int>(v);
+  } else if (verb == "type") {
+    if (!needId(a)) return fail("'type' needs a control id");
+    s.kind = Kind::kType;
+    s.id = static_cast<int>(v);
+    const std::size_t at = line.find(a, 4) + a.size();
+    const std::string rest = at < line.size() ? line.substr(at + 1) : std::string();
+    if (!Unescape(rest, s.text)) return fail("bad escape in text");
+  } else if (verb == "enter") {
+    s.kind = Kind::kPress;
+    s.id = kIdOk;
+  } else if (verb == "close" || verb == "escape") {
+    s.kind = Kind::kClose;
+  } else if (verb == "wait" || verb == "sleep") {
+    if (!ParseInt(a, v) || v < 0 || v > 86400000) return fail("'" + verb + "' needs milliseconds");
+    s.kind = verb == "wait" ? Kind::kWait : Kind::kSleep;
+    s.ms = static_cast<unsigned>(v);
+  } else if (verb == "box") {
+    s.kind = Kind::kBox;
+    s.id = kIdOk;
+    if (!a.empty()) {
+      if (!needId(a)) return fail("'box' takes a button id");
+      s.id = static_cast<int>(v);
+    }
+  } else if (verb == "arrive") {
+    s.kind = Kind::kArrive;
+    s.hasHeader = !a.empty();
+    s.devType = 0;
+    if (s.hasHeader && !ParseDeviceType(a, s.devType)) return fail("bad device type '" + a + "'");
+  } else if (verb == "remove") {
+    s.kind = Kind::kRemove;
+    if (!ParseMask(a, s.mask)) return fail("'remove' needs drive letters or a mask");
+    if (b == "none") {
+      s.hasHeader = false;
+      s.devType = 0;
+    } else if (!b.empty()) {
+      if (!ParseDeviceType(b, s.devType)) return fail("bad device type '" + b + "'");
+    }
+  } else if (verb == "call") {
+    if (a.empty()) return fail("'call' needs a hook name");
+    s.kind = Kind::kCall;
+    s.text = a;
+  } else if (verb == "quit") {
+    s.kind = Kind::kQuit;
+  } else {
+    return fail("unknown step '" + verb + "'");
+  }
+  step = std::move(s);
+  return true;
+}
+
 std::unique_ptr<ScriptedUi> ScriptedUi::FromText(std::string_view script, std::string* error) {
   std::vector<Step> steps;
   std::istringstream in{std::string(script)};
   int number = 0;
-  auto fail = [&](const std::string& why) {
-    if (error) *error = "line " + std::to_string(number) + ": " + why;
-    return nullptr;
-  };
   for (std::string line; std::getline(in, line);) {
-    ++number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const auto start = line.find_first_not_of(" \t");
-    if (start == std::string::npos || line[start] == '#') continue;
-    line.erase(0, start);
-    std::istringstream words(line);
-    std::string verb, a, b;
-    words >> verb >> a >> b;
-    Step s;
-    s.kind = Kind::kPress;
-    s.line = number;
-    long long v = 0;
-    auto needId = [&](const std::string& w) { return ParseInt(w, v) && v >= 0 && v <= 0xFFFF; };
-    if (verb == "dialog" || verb == "check" || verb == "uncheck" || verb == "press" || verb == "timer") {
-      if (!needId(a)) return fail("'" + verb + "' needs a numeric id");
-      s.kind = verb == "dialog" ? Kind::kDialog
-               : verb == "check" ? Kind::kCheck
-               : verb == "uncheck" ? Kind::kUncheck
-               : verb == "press" ? Kind::kPress
-                                 : Kind::kTimer;
-      s.id = static_cast<int>(v);
-    } else if (verb == "type") {
-      if (!needId(a)) return fail("'type' needs a control id");
-      s.kind = Kind::kType;
-      s.id = static_cast<int>(v);
-      const std::size_t at = line.find(a, 4) + a.size();
-      const std::string rest = at < line.size() ? line.substr(at + 1) : std::string();
-      if (!Unescape(rest, s.text)) return fail("bad escape in text");
-    } else if (verb == "enter") {
-      s.kind = Kind::kPress;
-      s.id = kIdOk;
-    } else if (verb == "close" || verb == "escape") {
-      s.kind = Kind::kClose;
-    } else if (verb == "wait") {
-      if (!ParseInt(a, v) || v < 0 || v > 86400000) return fail("'wait' needs milliseconds");
-      s.kind = Kind::kWait;
-      s.ms = static_cast<unsigned>(v);
-    } else if (verb == "box") {
-      s.kind = Kind::kBox;
-      s.id = kIdOk;
-      if (!a.empty()) {
-        if (!needId(a)) return fail("'box' takes a button id");
-        s.id = static_cast<int>(v);
-      }
-    } else if (verb == "arrive") {
-      s.kind = Kind::kArrive;
-    } else if (verb == "remove") {
-      s.kind = Kind::kRemove;
-      if (!ParseMask(a, s.mask)) return fail("'remove' needs drive letters or a mask");
-      if (b == "none") {
-        s.hasHeader = false;
-        s.devType = 0;
-      } else if (!b.empty()) {
-        if (!ParseInt(b, v)) return fail("bad device type");
-        s.devType = static_cast<std::uint32_t>(v);
-      }
-    } else if (verb == "call") {
-      if (a.empty()) return fail("'call' needs a hook name");
-      s.kind = Kind::kCall;
-      s.text = a;
-    } else {
-      return fail("unknown step '" + verb + "'");
-    }
-    steps.push_back(std::move(s));
+    std::optional<Step> step;
+    if (!ParseLine(std::move(line), ++number, step, error)) return nullptr;
+    if (step) steps.push_back(std::move(*step));
   }
   return std::make_unique<ScriptedUi>(std::move(steps));
 }
@@ -245,8 +270,46 @@ void ScriptedUi::Write(const std::string& line) {
 }
 
 void ScriptedUi::WriteLocked(const std::string& line) {
-  transcript_.push_back(line);
-  if (sink_) sink_(line);
+  if (timestamps_) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - start_)
+                        .count();
+    transcript_.push_back("[" + std::to_string(ms) + "] " + line);
+  } else {
+    transcript_.push_back(line);
+  }
+  if (sink_) sink_(transcript_.back());
+}
+
+void ScriptedUi::SetTimestamps(bool on) {
+  std::lock_guard<std::mutex> hold(mu_);
+  timestamps_ = on;
+}
+
+void ScriptedUi::StartFeed() {
+  std::lock_guard<std::mutex> hold(mu_);
+  live_ = true;
+}
+
+void ScriptedUi::Feed(const std::string& line) {
+  std::optional<Step> step;
+  std::string error;
+  std::lock_guard<std::mutex> hold(mu_);
+  if (!ParseLine(line, ++fedLines_, step, &error)) {
+    WriteLocked("note: " + error + ", skipped");
+    return;
+  }
+  if (!step) return;
+  steps_.push_back(std::move(*step));
+  ++generation_;
+  cv_.notify_all();
+}
+
+void ScriptedUi::EndFeed() {
+  std::lock_guard<std::mutex> hold(mu_);
+  live_ = false;
+  ++generation_;
+  cv_.notify_all();
 }
 
 bool ScriptedUi::Claimable(const Step& s, const Window& w) const {
@@ -257,11 +320,13 @@ bool ScriptedUi::Claimable(const Step& s, const Window& w) const {
     case Kind::kArrive:
     case Kind::kRemove:
     case Kind::kTimer:
+    case Kind::kQuit:
       // The main window's messages are dispatched by any modal loop of its
       // thread, nested dialogs' included.
       return !open_.empty() && (open_.front() == &w ||
                                 (open_.back() == &w && open_.front()->thread_ == w.thread_));
     case Kind::kCall:
+    case Kind::kSleep:
       return true;
     default:
       return !open_.empty() && open_.back() == &w;
@@ -276,15 +341,28 @@ bool ScriptedUi::OthersOpen(const Window& w) const {
 
 std::optional<ScriptedUi::Step> ScriptedUi::Next(Window& w, Window*& target) {
   std::unique_lock<std::mutex> lock(mu_);
-  while (cursor_ < steps_.size()) {
+  for (;;) {
+    while (std::chrono::steady_clock::now() < sleepUntil_) cv_.wait_until(lock, sleepUntil_);
+    if (cursor_ >= steps_.size()) {
+      if (!live_) break;
+      const std::uint64_t seen = generation_;
+      cv_.wait(lock, [&] { return generation_ != seen; });
+      continue;
+    }
     const Step& s = steps_[cursor_];
     if (Claimable(s, w)) {
       Step taken = s;
-      const bool forMain = s.kind == Kind::kArrive || s.kind == Kind::kRemove || s.kind == Kind::kTimer;
-      target = forMain ? open_.front() : &w;
       ++cursor_;
       ++generation_;
       cv_.notify_all();
+      if (taken.kind == Kind::kSleep) {
+        WriteLocked(std::to_string(w.id_) + " sleep " + std::to_string(taken.ms));
+        sleepUntil_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(taken.ms);
+        continue;
+      }
+      const bool forMain = taken.kind == Kind::kArrive || taken.kind == Kind::kRemove ||
+                           taken.kind == Kind::kTimer || taken.kind == Kind::kQuit;
+      target = forMain ? open_.front() : &w;
       return taken;
     }
     const std::size_t at = cursor_;
@@ -347,10 +425,21 @@ void ScriptedUi::Apply(Window& w, DialogHandler& handler, const Step& s) {
       handler.OnTimer(w, static_cast<unsigned>(s.id));
       break;
     case Kind::kArrive: {
-      w.Log("arrive");
+      w.Log(s.hasHeader ? "arrive type " + std::to_string(s.devType) : std::string("arrive"));
       DeviceChange c;
       c.event = kDbtDeviceArrival;
+      c.hasHeader = s.hasHeader;
+      c.deviceType = s.devType;
       handler.OnDeviceChange(w, c);
+      break;
+    }
+    case Kind::kQuit: {
+      // As a quit message does, it ends every modal loop of the thread.
+      w.Log("quit");
+      std::lock_guard<std::mutex> hold(mu_);
+      for (Window* o : open_) {
+        if (o->thread_ == w.thread_) o->EndDialog(kIdCancel);
+      }
       break;
     }
     case Kind::kRemove: {
@@ -375,6 +464,7 @@ void ScriptedUi::Apply(Window& w, DialogHandler& handler, const Step& s) {
     }
     case Kind::kDialog:
     case Kind::kBox:
+    case Kind::kSleep:
       break;
   }
 }

@@ -5,6 +5,7 @@
 // after the box has closed or at once.
 #include <cstdint>
 
+#include "entry/export.h"
 #include "platform/dialog.h"
 
 namespace torvane::warn {
@@ -13,13 +14,6 @@ std::int32_t ShowWarnInfoWith(platform::Ui& ui, const char* caption, const char*
 
 }  // namespace torvane::warn
 
-#ifdef _WIN32
-#define TORVANE_EXPORT_CALL __stdcall
-#define TORVANE_EXPORT_VISIBLE  // exported through entry/Torvane.def
-#else
-#define TORVANE_EXPORT_CALL
-#define TORVANE_EXPORT_VISIBLE __attribute__((visibility("default")))
-#endif
 
 // The export of the shipped library (Torvane.dll ordinal 2, libTorvane.so):
 // shows the box with the process's own window system.

@@ -23,7 +23,7 @@
 
 #include "platform/dir_changes.h"
 #include "platform/drive_map.h"
-#include "platform/posix/utf8.h"
+#include "platform/utf8.h"
 
 namespace torvane::platform {
 namespace {
@@ -148,7 +148,7 @@ struct DirState {
   std::uintptr_t key = 0;
 
   void AddEntry(std::uint32_t action, const std::string& rel) {
-    std::u16string name = posix::Utf8ToUtf16(rel);
+    std::u16string name = Utf8ToUtf16(rel);
     for (char16_t& c : name) {
       if (c == u'/') c = u'\\';
     }

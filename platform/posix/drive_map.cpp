@@ -6,7 +6,7 @@
 
 #include "platform/codepage.h"
 #include "platform/drive_map.h"
-#include "platform/posix/utf8.h"
+#include "platform/utf8.h"
 
 namespace torvane::platform {
 namespace {
@@ -65,7 +65,7 @@ std::optional<std::string> DriveRoot(char letter) {
 
 std::string NativePath(std::string_view path) {
   // The system's paths are ANSI (GBK); file names here are UTF-8.
-  const std::string utf8 = posix::Utf16ToUtf8(AnsiToUtf16(path));
+  const std::string utf8 = Utf16ToUtf8(AnsiToUtf16(path));
   if (utf8.size() >= 2 && utf8[1] == ':' && DriveMap::Index(utf8[0]) >= 0) {
     auto root = DriveRoot(utf8[0]);
     if (!root) return {};

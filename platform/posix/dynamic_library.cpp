@@ -32,6 +32,13 @@ DynamicLibrary DynamicLibrary::Open(const std::string& path) {
   return DynamicLibrary(std::make_unique<Handle>(h), {});
 }
 
+bool DynamicLibrary::Resident(const std::string& path) {
+  void* h = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+  if (!h) return false;
+  ::dlclose(h);  // gives back the reference the question took
+  return true;
+}
+
 GenericFunction DynamicLibrary::Symbol(const char* name) const {
   if (!handle_) return nullptr;
   void* p = ::dlsym(handle_->h, name);

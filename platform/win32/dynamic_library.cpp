@@ -57,6 +57,8 @@ DynamicLibrary DynamicLibrary::Open(const std::string& path) {
   return DynamicLibrary(std::make_unique<Handle>(h), {});
 }
 
+bool DynamicLibrary::Resident(const std::string& path) { return ::GetModuleHandleA(path.c_str()) != nullptr; }
+
 GenericFunction DynamicLibrary::Symbol(const char* name) const {
   if (!handle_) return nullptr;
   return reinterpret_cast<GenericFunction>(::GetProcAddress(handle_->h, name));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <thread>
@@ -136,6 +138,85 @@ TEST(ScriptedUi, MainWindowAndWorkerDialogsShareOneScript) {
   EXPECT_EQ(watch.seen, (std::vector<std::string>{"device 32768 0 0 none", "device 32768 0 0 none",
                                                    "device 32772 48 2", "device 32772 1 7",
                                                    "device 32772 64 0 none"}));
+}
+
+// `arrive TYPE` carries a broadcast header; `quit` ends every modal loop of
+// the main window's thread, the nested dialog's first, and takes no more steps.
+TEST(ScriptedUi, ArrivalTypesAndQuitMessage) {
+  auto ui = Script("arrive volume\narrive 5\npress 100\nquit\npress 7\n");
+  TestDialog main, nested;
+  int nestedResult = 0;
+  main.command = [&](DialogWindow&, int id) {
+    if (id == 100) nestedResult = ui->RunModal(31, nested);
+  };
+  nested.command = [](DialogWindow&, int) {};
+  EXPECT_EQ(ui->RunModal(8000, main), kIdCancel);
+  EXPECT_EQ(nestedResult, kIdCancel);
+  EXPECT_EQ(main.seen, (std::vector<std::string>{"device 32768 0 2", "device 32768 0 5", "command 100"}));
+  EXPECT_TRUE(nested.seen.empty());
+  EXPECT_FALSE(ui->Exhausted()) << "nothing after the quit is taken";
+  const auto t = ui->Transcript();
+  EXPECT_TRUE(Has(t, "8000 arrive type 2"));
+  EXPECT_TRUE(Has(t, "8000 quit"));
+  EXPECT_FALSE(Has(t, "8000 script ended"));
+  std::string error;
+  EXPECT_EQ(ScriptedUi::FromText("arrive usb\n", &error), nullptr);
+  EXPECT_EQ(error, "line 1: bad device type 'usb'");
+}
+
+// A live script: running out of lines is waiting, not the end; a bad line is
+// noted and skipped; only the end of the feed ends the script.
+TEST(ScriptedUi, LiveScriptWaitsForItsLines) {
+  auto ui = Script("");
+  ui->StartFeed();
+  std::atomic<int> arrivals{0};
+  class Watch : public TestDialog {
+   public:
+    std::atomic<int>* count = nullptr;
+    void OnDeviceChange(DialogWindow&, const DeviceChange&) override { ++*count; }
+  } watch;
+  watch.count = &arrivals;
+  watch.command = [](DialogWindow&, int) {};
+  std::atomic<bool> ended{false};
+  std::thread main([&] {
+    EXPECT_EQ(ui->RunModal(8000, watch), kIdCancel);
+    ended = true;
+  });
+  ui->Feed("arrive");
+  for (int i = 0; i < 500 && arrivals.load() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(arrivals.load(), 1);
+  ui->Feed("fly away");
+  ui->Feed("# a comment");
+  ui->Feed("arrive 2");
+  for (int i = 0; i < 500 && arrivals.load() < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_FALSE(ended.load()) << "the window waits for more lines";
+  ui->EndFeed();
+  main.join();
+  EXPECT_EQ(arrivals.load(), 2);
+  const auto t = ui->Transcript();
+  EXPECT_TRUE(Has(t, "note: line 2: unknown step 'fly', skipped"));
+  EXPECT_TRUE(Has(t, "8000 script ended"));
+}
+
+// `sleep` holds the script in real time; time stamps count from the UI's
+// start.
+TEST(ScriptedUi, SleepHoldsTheScriptAndLinesCarryTimeStamps) {
+  auto ui = Script("sleep 150\npress 1\n");
+  ui->SetTimestamps(true);
+  TestDialog d;
+  EXPECT_EQ(ui->RunModal(9, d), kIdOk);
+  const auto t = ui->Transcript();
+  ASSERT_EQ(t.size(), 4u);
+  long long last = -1;
+  for (const auto& line : t) {
+    ASSERT_EQ(line[0], '[') << line;
+    const long long ms = std::stoll(line.substr(1));
+    EXPECT_GE(ms, last) << line;
+    last = ms;
+  }
+  EXPECT_NE(t[1].find("] 9 sleep 150"), std::string::npos) << t[1];
+  EXPECT_NE(t[2].find("] 9 press 1"), std::string::npos) << t[2];
+  EXPECT_GE(std::stoll(t[2].substr(1)), 150) << "the press waited for the sleep";
 }
 
 }  // namespace

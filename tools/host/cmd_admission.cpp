@@ -14,7 +14,8 @@
 //   --script FILE      UI script ("-" for standard input); see
 //                      platform/scripted_ui.h. Without it, POSIX dialogs are
 //                      cancelled and boxes answered OK; Windows uses its own.
-//   --utf8             write the transcript in UTF-8 instead of GBK
+//   --raw              write the transcript's texts as GBK bytes, not UTF-8
+//                      (--utf8, the default now, is still accepted)
 //   --drive X=DIR      POSIX: maps drive X to DIR (repeatable)
 // The transcript goes to standard output, then the handled drive slots.
 // watch-devices also offers the script hooks "unmap-x" (call unmap-f) that
@@ -40,6 +41,7 @@
 #include "platform/scripted_ui.h"
 #include "tools/host/commands.h"
 #include "tools/selvik/sim_file.h"
+#include "tools/host/output.h"
 
 namespace torvane::host {
 namespace {
@@ -48,35 +50,7 @@ struct Options {
   std::string selvik;
   std::string script;
   bool scripted = false;
-  bool utf8 = false;
 };
-
-std::string Utf8(std::string_view ansi) {
-  std::string out;
-  const std::u16string wide = platform::AnsiToUtf16(ansi);
-  for (std::size_t i = 0; i < wide.size(); ++i) {
-    std::uint32_t c = wide[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size()) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00u);
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
 
 std::string DefaultSelvik() {
   const std::string here = platform::ExecutableDirectory();
@@ -89,7 +63,7 @@ std::string DefaultSelvik() {
 
 int Usage(const char* command) {
   std::fprintf(stderr,
-               "usage: torvane-host %s [--dir DIR] [--selvik PATH] [--script FILE|-] [--utf8] "
+               "usage: torvane-host %s [--dir DIR] [--selvik PATH] [--script FILE|-] [--raw] "
                "[--drive X=DIR]...\n",
                command);
   return 2;
@@ -101,7 +75,7 @@ bool Parse(const Args& args, Options& o) {
     const std::string& a = args[i];
     const bool hasValue = i + 1 < args.size();
     if (a == "--utf8") {
-      o.utf8 = true;
+      // UTF-8 is the default; kept for scripts that ask for it.
     } else if (a == "--dir" && hasValue) {
       std::string dir = args[++i];
       if (!dir.empty() && dir.back() != '/' && dir.back() != '\\') dir += platform::kPathSeparator;
@@ -151,13 +125,7 @@ std::unique_ptr<platform::Ui> MakeUi(const Options& o, platform::ScriptedUi** sc
   if (useScript) {
     auto s = platform::ScriptedUi::FromText(o.script, &error);
     if (s) {
-      const bool utf8 = o.utf8;
-      s->SetTranscriptSink([utf8](const std::string& line) {
-        const std::string out = utf8 ? Utf8(line) : line;
-        std::fwrite(out.data(), 1, out.size(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-      });
+      s->SetTranscriptSink([](const std::string& line) { PrintLine(line); });
       *scripted = s.get();
       ui = std::move(s);
     }
@@ -183,8 +151,8 @@ void PrintSlots(const admission::AdmissionState& state) {
   for (int i = 0; i < admission::kDriveCount; ++i) {
     const auto& s = state.slots[static_cast<std::size_t>(i)];
     if (s.handled.load() > 0) {
-      std::printf("slot %c: handled, serial %s, VID %s, PID %s\n", 'a' + i, s.serial.c_str(),
-                  s.vid.c_str(), s.pid.c_str());
+      PrintLine(std::string("slot ") + static_cast<char>('a' + i) + ": handled, serial " + s.serial + ", VID " +
+                s.vid + ", PID " + s.pid);
     }
   }
 }

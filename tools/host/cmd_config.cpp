@@ -1,18 +1,19 @@
 // torvane-host config: what the library reads from the suite's files, as it
-// reads it. Values are printed as their bytes (GBK on the target systems).
+// reads it. Values are printed in UTF-8 (their bytes with --raw).
 #include <cstdio>
 #include <string>
 
 #include "config/config.h"
 #include "config/host_directory.h"
 #include "platform/host_dir.h"
+#include "tools/host/output.h"
 #include "tools/host/commands.h"
 
 namespace torvane::host {
 namespace {
 
 void Line(const char* file, const char* key, const std::string& value) {
-  std::printf("%s %s=%s\n", file, key, value.c_str());
+  PrintLine(std::string(file) + " " + key + "=" + value);
 }
 
 }  // namespace
@@ -26,7 +27,7 @@ int RunConfig(const Args& args) {
     std::fprintf(stderr, "usage: torvane-host config [--dir DIR]\n");
     return 2;
   }
-  std::printf("HostDirectory=%s\n", config::HostDirectory().c_str());
+  PrintLine("HostDirectory=" + config::HostDirectory());
   Line(config::kPolicyFile, "UfileAudit", std::to_string(config::ReadUfileAudit()));
   Line(config::kPolicyFile, "User", config::ReadUser());
   Line(config::kPolicyFile, "GenericUDisk", std::to_string(config::ReadGenericUDisk()));

@@ -1,7 +1,7 @@
 // torvane-host watch DRIVE: audits a drive root as the library does for an
-// unlocked disk and prints each event text as it would be reported (GBK
-// bytes; pipe through `iconv -f GBK` on a UTF-8 terminal), until interrupted
-// or, with --seconds N, for N seconds. With --report DIR each event is also
+// unlocked disk and prints each event text as it would be reported (in
+// UTF-8, or its GBK bytes with --raw), until interrupted or, with
+// --seconds N, for N seconds. With --report DIR each event is also
 // reported as in production, with DIR as the host directory (its
 // kolMera2.ini names the server; undelivered events go to its "info2.sys"),
 // and the line ends in " -> delivered" or " -> stored". On POSIX the drive
@@ -19,6 +19,7 @@
 #include "platform/dir_changes.h"
 #include "platform/host_dir.h"
 #include "report/reporter.h"
+#include "tools/host/output.h"
 #include "tools/host/commands.h"
 
 namespace torvane::host {
@@ -64,9 +65,7 @@ int RunWatch(const Args& args) {
   filewatch::SetAuditReporter([report](std::string_view text, std::int32_t type) {
     const char* outcome = "";
     if (report) outcome = report::ReportEvent(text, type) == 0 ? " -> delivered" : " -> stored";
-    std::printf("[%d] %.*s%s\n", static_cast<int>(type), static_cast<int>(text.size()), text.data(),
-                outcome);
-    std::fflush(stdout);
+    PrintLine("[" + std::to_string(type) + "] " + std::string(text) + outcome);
   });
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);

@@ -13,6 +13,7 @@ int RunReport(const Args& args);
 int RunScan(const Args& args);
 int RunWatchDevices(const Args& args);
 int RunWatch(const Args& args);
+int RunLibrary(const Args& args);
 int RunWarn(const Args& args);
 
 }  // namespace torvane::host

@@ -2,9 +2,11 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/command_line.h"
 #include "tools/host/commands.h"
+#include "tools/host/output.h"
 
 namespace {
 
@@ -23,10 +25,14 @@ constexpr Command kCommands[] = {
      "watch DRIVE [--seconds N] [--report DIR]   print (and report) the file activity events "
      "of a drive root",
      torvane::host::RunWatch},
-    {"scan", "scan [--dir DIR] [--selvik PATH] [--script FILE|-] [--utf8]   one scan pass",
+    {"run",
+     "run [--dir DIR] [--seconds N] [--script FILE|-] [--timestamps] [--drive X=DIR]...   load the "
+     "library and run DoWork until Ctrl-C",
+     torvane::host::RunLibrary},
+    {"scan", "scan [--dir DIR] [--selvik PATH] [--script FILE|-]   one scan pass",
      torvane::host::RunScan},
     {"watch-devices",
-     "watch-devices [--dir DIR] [--selvik PATH] [--script FILE|-] [--utf8] [--drive X=DIR]...   "
+     "watch-devices [--dir DIR] [--selvik PATH] [--script FILE|-] [--drive X=DIR]...   "
      "the device watch window, driven by the script",
      torvane::host::RunWatchDevices},
     {"warn", "warn [--library PATH] CAPTION TEXT   show the warning box through the shipped library",
@@ -34,7 +40,10 @@ constexpr Command kCommands[] = {
 };
 
 int Usage() {
-  std::fprintf(stderr, "usage: torvane-host COMMAND [ARGS]\n");
+  std::fprintf(stderr,
+               "usage: torvane-host [--raw] COMMAND [ARGS]\n"
+               "       torvane-host --version\n"
+               "Texts are printed in UTF-8; --raw (anywhere) prints their GBK bytes.\n");
   for (const auto& c : kCommands) std::fprintf(stderr, "  %s\n", c.usage);
   return 2;
 }
@@ -42,17 +51,30 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return Usage();
-  for (const auto& c : kCommands) {
-    if (std::strcmp(argv[1], c.name) != 0) continue;
-    // `warn` takes its texts in UTF-8 whatever the code page (on Windows
-    // from the wide command line).
-    if (std::strcmp(c.name, "warn") == 0) {
-      const auto all = torvane::platform::Utf8Arguments(argc, argv);
-      return c.run(torvane::host::Args(all.begin() + 2, all.end()));
-    }
-    return c.run(torvane::host::Args(argv + 2, argv + argc));
+  // `warn` takes its texts in UTF-8 whatever the code page (on Windows from
+  // the wide command line); the other commands take the bytes given.
+  std::vector<std::string> given(argv, argv + argc);
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--raw") == 0) continue;
+    if (std::strcmp(argv[i], "warn") == 0) given = torvane::platform::Utf8Arguments(argc, argv);
+    break;
   }
-  std::fprintf(stderr, "torvane-host: unknown command '%s'\n", argv[1]);
+  torvane::host::Args words;
+  for (std::size_t i = 1; i < given.size(); ++i) {
+    if (given[i] == "--raw") {
+      torvane::host::SetRawOutput(true);
+    } else {
+      words.push_back(given[i]);
+    }
+  }
+  if (words.empty()) return Usage();
+  if (words[0] == "--version") {
+    std::printf("torvane-host %s\n", TORVANE_VERSION);
+    return 0;
+  }
+  for (const auto& c : kCommands) {
+    if (words[0] == c.name) return c.run(torvane::host::Args(words.begin() + 1, words.end()));
+  }
+  std::fprintf(stderr, "torvane-host: unknown command '%s'\n", words[0].c_str());
   return Usage();
 }

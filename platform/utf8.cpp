@@ -1,8 +1,8 @@
-#include "platform/posix/utf8.h"
+#include "platform/utf8.h"
 
 #include <cstdint>
 
-namespace torvane::platform::posix {
+namespace torvane::platform {
 namespace {
 
 void AppendUtf16(std::u16string& out, char32_t cp) {
@@ -94,4 +94,4 @@ std::string Utf16ToUtf8(std::u16string_view in) {
   return out;
 }
 
-}  // namespace torvane::platform::posix
+}  // namespace torvane::platform
