@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <future>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "admission/disk_ids.h"
 #include "admission/input_dlg.h"
 #include "admission/selvik_library.h"
 #include "config/host_directory.h"
@@ -93,7 +95,11 @@ class PasswordDialog : public ::testing::Test {
   // Opens the password dialog for drive e on a thread of its own, as a scan
   // pass does, and waits until it is on the screen.
   HWND Open() {
-    dialog_ = std::make_unique<CInputDlg>(*services_, 'e', "SN-E", 0);
+    admission::DiskIds ids;
+    std::snprintf(ids.vid, sizeof ids.vid, "0951");
+    std::snprintf(ids.pid, sizeof ids.pid, "1666");
+    std::snprintf(ids.serial, sizeof ids.serial, "SN-E");
+    dialog_ = std::make_unique<CInputDlg>(*services_, 'e', ids, 0);
     result_ = std::async(std::launch::async, [this] { return services_->Ui().RunModal(8001, *dialog_); });
     HWND d = driver_.WaitDialog(L"请输入口令", {8001, 8006, 1, 2, 8000});
     if (!d && result_.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
