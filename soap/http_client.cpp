@@ -90,15 +90,18 @@ bool HttpClient::SendRequest(const std::string& head, std::string_view body, con
 }
 
 bool HttpClient::ArmSocket(std::uint32_t wait_ms) {
+  wait_cut_by_deadline_ = false;
   if (deadline_) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        *deadline_ - std::chrono::steady_clock::now());
+    // Rounded up, so that a wait cut to the deadline does not end before it.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline_ - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
       expired_ = true;
       return false;
     }
-    if (static_cast<std::uint64_t>(left.count()) < wait_ms)
+    if (static_cast<std::uint64_t>(left.count()) <= wait_ms) {
       wait_ms = static_cast<std::uint32_t>(left.count());
+      wait_cut_by_deadline_ = true;
+    }
   }
   socket_->set_timeout_ms(wait_ms);
   return true;
@@ -106,7 +109,10 @@ bool HttpClient::ArmSocket(std::uint32_t wait_ms) {
 
 // A wait cut short by the deadline shows as the socket's time-out.
 bool HttpClient::Expired() {
-  if (!expired_ && deadline_ && std::chrono::steady_clock::now() >= *deadline_) expired_ = true;
+  // A platform wait may end a little early; one that was cut to the deadline
+  // and failed has reached it.
+  if (!expired_ && deadline_ && (wait_cut_by_deadline_ || std::chrono::steady_clock::now() >= *deadline_))
+    expired_ = true;
   return expired_;
 }
 
@@ -136,6 +142,7 @@ bool HttpClient::Perform(const Url& url, const HttpRequestOptions* options) {
   timeout_ms_ = opts.timeout_ms == 0 ? platform::Socket::kDefaultTimeoutMs : opts.timeout_ms;
   socket_->set_timeout_ms(timeout_ms_);
   expired_ = false;
+  wait_cut_by_deadline_ = false;
   deadline_.reset();
   if (opts.deadline_ms != 0)
     deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(opts.deadline_ms);

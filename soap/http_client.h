@@ -89,6 +89,7 @@ class HttpClient {
   std::uint32_t timeout_ms_ = 0;
   std::optional<std::chrono::steady_clock::time_point> deadline_;
   bool expired_ = false;
+  bool wait_cut_by_deadline_ = false;  // the last armed wait ends at the deadline
 };
 
 }  // namespace torvane::soap
