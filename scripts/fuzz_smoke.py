@@ -10,6 +10,7 @@ import glob
 import os
 import subprocess
 import sys
+import tempfile
 import xml.sax.saxutils as su
 
 
@@ -23,9 +24,14 @@ def main():
         dictionary = os.path.join(os.path.dirname(corpus), '..', name + '.dict')
         if os.path.isfile(dictionary):
             cmd.append('-dict=' + dictionary)
+        # New inputs go to a scratch folder (the first one named); the
+        # committed corpus is only read, so a test run leaves the tree as it was.
+        scratch = tempfile.TemporaryDirectory(prefix=name + '-')
+        cmd.append(scratch.name)
         if os.path.isdir(corpus):
             cmd.append(corpus)
-        r = subprocess.run(cmd, capture_output=True, text=True, errors='replace', timeout=seconds + 120)
+        with scratch:
+            r = subprocess.run(cmd, capture_output=True, text=True, errors='replace', timeout=seconds + 120)
         tail = '\n'.join(r.stderr.splitlines()[-15:])
         results.append((name, None if r.returncode == 0 else tail))
         print(('ok   ' if r.returncode == 0 else 'FAIL ') + name)
