@@ -132,7 +132,9 @@ TEST_F(ReporterServer, TricklingServerIsCutOffAndTheEventStored) {
   soap::SetInfoWarnDeadlineForTests(0);
   EXPECT_EQ(result, -1);
   EXPECT_GE(waited, std::chrono::milliseconds(1900));
-  EXPECT_LT(waited, std::chrono::seconds(8));
+  // The trickle never ends by itself, so any bound shows the deadline at
+  // work; this one leaves room for the store's syncs on a busy disk.
+  EXPECT_LT(waited, std::chrono::seconds(30));
   EXPECT_EQ(Records(), std::vector<std::string>{"T1|2026-01-02 03:04:05|trickled|2|"});
 }
 
