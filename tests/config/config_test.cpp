@@ -8,6 +8,7 @@
 #include "config/host_directory.h"
 #include "platform/host_dir.h"
 #include "platform/registry.h"
+#include "support/state_dir_fixture.h"
 #include "support/temp_dir.h"
 
 namespace torvane::config {
@@ -82,13 +83,8 @@ TEST(HostDirectory, IsTheExecutablesFolderWithItsSeparator) {
   EXPECT_EQ(dir, platform::ExecutableDirectory());
 }
 
-class CheckValueTest : public ::testing::Test {
+class CheckValueTest : public test::OwnStateDirTest {
  protected:
-#ifndef _WIN32
-  void SetUp() override { ::setenv("TORVANE_STATE_DIR", state_.path().string().c_str(), 1); }
-  void TearDown() override { ::unsetenv("TORVANE_STATE_DIR"); }
-  test::TempDir state_;
-#endif
   static std::optional<std::uint32_t> Check() {
     auto key = platform::LocalMachineKey::OpenOrCreate(kCheckKey);
     return key ? key->ReadDword(kCheckValue) : std::nullopt;

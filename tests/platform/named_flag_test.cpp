@@ -3,19 +3,13 @@
 #include <cstdlib>
 
 #include "platform/named_flag.h"
+#include "support/state_dir_fixture.h"
 #include "support/temp_dir.h"
 
 namespace torvane::platform {
 namespace {
 
-class NamedFlagTest : public ::testing::Test {
- protected:
-#ifndef _WIN32
-  void SetUp() override { ::setenv("TORVANE_STATE_DIR", state_.path().string().c_str(), 1); }
-  void TearDown() override { ::unsetenv("TORVANE_STATE_DIR"); }
-  test::TempDir state_;
-#endif
-};
+class NamedFlagTest : public test::OwnStateDirTest {};
 
 TEST_F(NamedFlagTest, SecondCreatorSeesItUntilTheHolderLetsGo) {
   const std::string name = "Global_TorvaneTestFlag_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed());

@@ -8,6 +8,7 @@
 
 #include "platform/named_flag.h"
 #include "platform/scripted_ui.h"
+#include "support/state_dir_fixture.h"
 #include "support/temp_dir.h"
 #include "warn/show_warn_info.h"
 #include "warn/texts.h"
@@ -22,14 +23,8 @@ using ::testing::Contains;
 using ::testing::ElementsAreArray;
 using ::testing::Not;
 
-class WarnTest : public ::testing::Test {
+class WarnTest : public test::OwnStateDirTest {
  protected:
-#ifndef _WIN32
-  // Named flags live in the state folder on POSIX: one of our own per test.
-  void SetUp() override { ::setenv("TORVANE_STATE_DIR", state_.path().string().c_str(), 1); }
-  void TearDown() override { ::unsetenv("TORVANE_STATE_DIR"); }
-  test::TempDir state_;
-#endif
 
   std::unique_ptr<ScriptedUi> Script(const std::string& text) {
     std::string error;
