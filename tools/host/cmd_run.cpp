@@ -35,6 +35,7 @@
 #include "platform/pipe.h"
 #include "platform/thread_quit.h"
 #include "tools/host/commands.h"
+#include "tools/host/shipped_library.h"
 #include "tools/host/output.h"
 
 namespace torvane::host {
@@ -42,11 +43,9 @@ namespace {
 
 #ifdef _WIN32
 using DoWorkFn = int(__stdcall*)(void*);
-constexpr const char* kLibraryName = "Torvane.dll";
 constexpr bool kScripted = false;
 #else
 using DoWorkFn = int (*)(void*);
-constexpr const char* kLibraryName = "libTorvane.so";
 constexpr bool kScripted = true;
 #endif
 

@@ -9,6 +9,7 @@
 #include "platform/dynamic_library.h"
 #include "platform/utf8.h"
 #include "tools/host/commands.h"
+#include "tools/host/shipped_library.h"
 #include "warn/show_warn_info.h"
 
 namespace torvane::host {
@@ -25,7 +26,7 @@ int Usage() {
 }  // namespace
 
 int RunWarn(const Args& args) {
-  std::string library = TORVANE_SHIPPED_LIBRARY;
+  std::string library = ShippedLibraryPath();
   std::size_t i = 0;
   if (args.size() >= 2 && args[0] == "--library") {
     library = args[1];
