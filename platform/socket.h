@@ -1,5 +1,6 @@
 #pragma once
-// A TCP client socket with time-outs. Connecting waits at most 10 s; each
+// A TCP client socket with time-outs (names are resolved beforehand, see
+// name_resolver.h). Connecting waits at most 10 s; each
 // send and receive waits at most the socket's time-out. Windows: overlapped
 // Winsock I/O completed through event objects; POSIX: non-blocking sockets
 // and poll. Failures are results, never exceptions.
@@ -8,6 +9,8 @@
 #include <memory>
 #include <span>
 #include <string>
+
+#include "platform/name_resolver.h"
 
 namespace torvane::platform {
 
@@ -26,11 +29,10 @@ class Socket {
   Socket(const Socket&) = delete;
   Socket& operator=(const Socket&) = delete;
 
-  // Resolves `host` (first address only) and connects to it, waiting at
-  // most wait_ms for the connection. A failed connection leaves the socket
-  // unconnected; calling again retries.
-  bool Connect(const std::string& host, std::uint16_t port,
-               std::uint32_t wait_ms = kConnectTimeoutMs);
+  // Connects to an address from ResolveHost, waiting at most wait_ms for the
+  // connection. A failed connection leaves the socket unconnected; calling
+  // again retries.
+  bool Connect(const ResolvedAddress& address, std::uint32_t wait_ms = kConnectTimeoutMs);
   bool connected() const;
   // Closes the connection; the object can connect again.
   void Close();

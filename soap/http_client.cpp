@@ -60,8 +60,13 @@ bool HttpClient::EnsureConnected() {
     if (connected_host_ == url_.host_name && connected_port_ == url_.port) return true;
     CloseConnection();
   }
-  if (!ArmSocket(platform::Socket::kConnectTimeoutMs) ||
-      !socket_->Connect(url_.host_name, url_.port, socket_->timeout_ms()))
+  // Resolution counts against the deadline like every other wait.
+  std::uint32_t resolve_ms = kResolveWaitMs;
+  platform::ResolvedAddress address;
+  if (!CutToDeadline(resolve_ms) ||
+      platform::ResolveHost(url_.host_name, url_.port, resolve_ms, address) != platform::ResolveResult::kResolved)
+    return false;
+  if (!ArmSocket(platform::Socket::kConnectTimeoutMs) || !socket_->Connect(address, socket_->timeout_ms()))
     return false;
   connected_host_ = url_.host_name;
   connected_port_ = url_.port;
@@ -90,6 +95,12 @@ bool HttpClient::SendRequest(const std::string& head, std::string_view body, con
 }
 
 bool HttpClient::ArmSocket(std::uint32_t wait_ms) {
+  if (!CutToDeadline(wait_ms)) return false;
+  socket_->set_timeout_ms(wait_ms);
+  return true;
+}
+
+bool HttpClient::CutToDeadline(std::uint32_t& wait_ms) {
   wait_cut_by_deadline_ = false;
   if (deadline_) {
     // Rounded up, so that a wait cut to the deadline does not end before it.
@@ -103,7 +114,6 @@ bool HttpClient::ArmSocket(std::uint32_t wait_ms) {
       wait_cut_by_deadline_ = true;
     }
   }
-  socket_->set_timeout_ms(wait_ms);
   return true;
 }
 

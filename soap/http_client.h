@@ -30,6 +30,10 @@ namespace torvane::soap {
 // Most redirects followed for one request; one more fails it.
 inline constexpr int kMaxRedirects = 10;
 
+// The longest wait for a host name's resolution when the request has no
+// deadline; with one, resolution waits at most what is left of it.
+inline constexpr std::uint32_t kResolveWaitMs = 60000;
+
 // Reads the body of the client's last reply; valid until the next request.
 class HttpBodyStream {
  public:
@@ -78,6 +82,9 @@ class HttpClient {
   // Limits the socket's next wait to the time left before the deadline;
   // false once it has passed.
   bool ArmSocket(std::uint32_t wait_ms);
+  // Cuts `wait_ms` to the time left before the deadline; false once it has
+  // passed.
+  bool CutToDeadline(std::uint32_t& wait_ms);
   bool Expired();
 
   std::unique_ptr<platform::Socket> socket_;

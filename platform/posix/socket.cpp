@@ -1,7 +1,6 @@
 // Sockets on POSIX: a non-blocking TCP socket; every wait (connect, send,
 // receive) is a poll with the time-out, so nothing blocks beyond it.
 #include <fcntl.h>
-#include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -9,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -47,23 +47,6 @@ struct Socket::Impl {
   }
 };
 
-namespace {
-
-struct AddressList {
-  addrinfo* head = nullptr;
-  ~AddressList() {
-    if (head != nullptr) ::freeaddrinfo(head);
-  }
-};
-
-// Brackets of an IPv6 literal belong to URLs, not to the resolver.
-std::string ResolverHost(const std::string& host) {
-  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') return host.substr(1, host.size() - 2);
-  return host;
-}
-
-}  // namespace
-
 Socket::Socket() : impl_(std::make_unique<Impl>()) {}
 Socket::~Socket() { impl_->CloseFd(); }
 
@@ -73,26 +56,21 @@ void Socket::set_timeout_ms(std::uint32_t ms) { impl_->timeout_ms = ms; }
 std::uint32_t Socket::timeout_ms() const { return impl_->timeout_ms; }
 int Socket::last_error() const { return impl_->last_error; }
 
-bool Socket::Connect(const std::string& host, std::uint16_t port, std::uint32_t wait_ms) {
+bool Socket::Connect(const ResolvedAddress& address, std::uint32_t wait_ms) {
   Impl& s = *impl_;
   s.CloseFd();
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  AddressList addresses;
-  const std::string service = std::to_string(port);
-  const int rc = ::getaddrinfo(ResolverHost(host).c_str(), service.c_str(), &hints, &addresses.head);
-  if (rc != 0 || addresses.head == nullptr) {
-    s.last_error = rc == EAI_SYSTEM ? errno : EHOSTUNREACH;
+  sockaddr_storage peer{};
+  if (address.length == 0 || address.length > sizeof peer) {
+    s.last_error = EINVAL;
     return false;
   }
-  const addrinfo& first = *addresses.head;  // only the first address is tried
-  s.fd = ::socket(first.ai_family, first.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, first.ai_protocol);
+  std::memcpy(&peer, address.address.data(), address.length);
+  s.fd = ::socket(address.family, address.socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address.protocol);
   if (s.fd < 0) {
     s.last_error = errno;
     return false;
   }
-  if (::connect(s.fd, first.ai_addr, first.ai_addrlen) != 0) {
+  if (::connect(s.fd, reinterpret_cast<const sockaddr*>(&peer), static_cast<socklen_t>(address.length)) != 0) {
     if (errno != EINPROGRESS) {
       s.last_error = errno;
       s.CloseFd();

@@ -8,27 +8,16 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/socket.h"
+#include "platform/win32/winsock_start.h"
 
 namespace torvane::platform {
 namespace {
-
-// Winsock 2.0 is started once per process; a failed start is tried again by
-// the next socket. It is never cleaned up: other sockets may live until exit.
-bool StartWinsock() {
-  static std::mutex lock;
-  static bool started = false;
-  std::lock_guard guard(lock);
-  if (!started) {
-    WSADATA data;
-    started = ::WSAStartup(MAKEWORD(2, 0), &data) == 0;
-  }
-  return started;
-}
 
 class Event {
  public:
@@ -51,18 +40,6 @@ class Event {
  private:
   WSAEVENT handle_ = WSA_INVALID_EVENT;
 };
-
-struct AddressList {
-  ADDRINFOA* head = nullptr;
-  ~AddressList() {
-    if (head != nullptr) ::freeaddrinfo(head);
-  }
-};
-
-std::string ResolverHost(const std::string& host) {
-  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') return host.substr(1, host.size() - 2);
-  return host;
-}
 
 constexpr std::size_t kLargestTransfer = 1u << 30;
 
@@ -136,22 +113,15 @@ void Socket::set_timeout_ms(std::uint32_t ms) { impl_->timeout_ms = std::min<std
 std::uint32_t Socket::timeout_ms() const { return impl_->timeout_ms; }
 int Socket::last_error() const { return impl_->last_error; }
 
-bool Socket::Connect(const std::string& host, std::uint16_t port, std::uint32_t wait_ms) {
+bool Socket::Connect(const ResolvedAddress& address, std::uint32_t wait_ms) {
   Impl& s = *impl_;
   s.CloseAll();
   if (!StartWinsock()) return s.Fail(::WSAGetLastError());
+  sockaddr_storage peer{};
+  if (address.length == 0 || address.length > sizeof peer) return s.Fail(WSAEINVAL);
+  std::memcpy(&peer, address.address.data(), address.length);
 
-  ADDRINFOA hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  AddressList addresses;
-  const std::string service = std::to_string(port);
-  if (::getaddrinfo(ResolverHost(host).c_str(), service.c_str(), &hints, &addresses.head) != 0 ||
-      addresses.head == nullptr)
-    return s.Fail(::WSAGetLastError());
-  const ADDRINFOA& first = *addresses.head;  // only the first address is tried
-
-  s.sock = ::WSASocketW(first.ai_family, first.ai_socktype, first.ai_protocol, nullptr, 0, WSA_FLAG_OVERLAPPED);
+  s.sock = ::WSASocketW(address.family, address.socktype, address.protocol, nullptr, 0, WSA_FLAG_OVERLAPPED);
   if (s.sock == INVALID_SOCKET) return s.Fail(::WSAGetLastError());
   if (!s.read_event.Create() || !s.write_event.Create() || !s.connect_event.Create()) {
     const int error = ::WSAGetLastError();
@@ -167,7 +137,7 @@ bool Socket::Connect(const std::string& host, std::uint16_t port, std::uint32_t 
     return s.Fail(error);
   }
 
-  if (::connect(s.sock, first.ai_addr, static_cast<int>(first.ai_addrlen)) == SOCKET_ERROR) {
+  if (::connect(s.sock, reinterpret_cast<const sockaddr*>(&peer), static_cast<int>(address.length)) == SOCKET_ERROR) {
     const int error = ::WSAGetLastError();
     if (error != WSAEWOULDBLOCK) {
       s.CloseAll();

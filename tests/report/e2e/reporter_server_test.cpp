@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 
+#include "platform/name_resolver.h"
 #include "report/reporter.h"
 #include "report/warning_store.h"
 #include "soap/info_warn_client.h"
@@ -136,6 +138,28 @@ TEST_F(ReporterServer, TricklingServerIsCutOffAndTheEventStored) {
   // work; this one leaves room for the store's syncs on a busy disk.
   EXPECT_LT(waited, std::chrono::seconds(30));
   EXPECT_EQ(Records(), std::vector<std::string>{"T1|2026-01-02 03:04:05|trickled|2|"});
+}
+
+// A name server that never answers holds the exchange no longer than its
+// deadline either; the event is stored.
+bool NeverAnswers(const std::string&, std::uint16_t, platform::ResolvedAddress&) {
+  std::this_thread::sleep_for(std::chrono::seconds(20));
+  return false;
+}
+
+TEST_F(ReporterServer, UnansweredNameIsCutOffAndTheEventStored) {
+  Configure("T1", ServiceUrl("unanswered.test"));
+  platform::SetHostLookupForTests(&NeverAnswers);
+  soap::SetInfoWarnDeadlineForTests(1500);
+  const auto start = std::chrono::steady_clock::now();
+  const auto result = report::ReportEvent("unresolved", 2, FixedTime);
+  const auto waited = std::chrono::steady_clock::now() - start;
+  soap::SetInfoWarnDeadlineForTests(0);
+  platform::SetHostLookupForTests(nullptr);
+  EXPECT_EQ(result, -1);
+  EXPECT_GE(waited, std::chrono::milliseconds(1400));
+  EXPECT_LT(waited, std::chrono::seconds(15));  // before the lookup itself gives up
+  EXPECT_EQ(Records(), std::vector<std::string>{"T1|2026-01-02 03:04:05|unresolved|2|"});
 }
 
 // A server that accepts and never answers: the receive wait times out.

@@ -31,8 +31,8 @@ class ServerTest : public ReportTest {
   void SetMode(const std::string& mode) const {
     std::ofstream(dir_ + "/mode", std::ios::trunc) << mode << "\n";
   }
-  std::string ServiceUrl() const {
-    return "http://127.0.0.1:" + port_ + "/WebDeduRazivor/services/DeduRazivor";
+  std::string ServiceUrl(const std::string& host = "127.0.0.1") const {
+    return "http://" + host + ":" + port_ + "/WebDeduRazivor/services/DeduRazivor";
   }
   // One JSON line per request the server received, oldest first.
   std::vector<std::string> Calls() const {

@@ -5,7 +5,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
+#include "platform/name_resolver.h"
 #include "soap/http_client.h"
 
 namespace torvane::soap {
@@ -268,6 +270,29 @@ TEST_F(HttpLoopback, TricklingServerIsCutOffAtTheDeadline) {
   // The next request on the same client starts with a fresh deadline.
   EXPECT_TRUE(client.PerformRequest(At("/status/200"), &options));
   EXPECT_EQ(client.status(), 200);
+}
+
+// A name server that never answers: resolution is part of the exchange, so
+// the deadline ends it too, and nothing was sent.
+bool NeverAnswers(const std::string&, std::uint16_t, platform::ResolvedAddress&) {
+  std::this_thread::sleep_for(std::chrono::seconds(10));
+  return false;
+}
+
+TEST_F(HttpLoopback, ResolutionThatNeverAnswersIsCutOffAtTheDeadline) {
+  using Clock = std::chrono::steady_clock;
+  platform::SetHostLookupForTests(&NeverAnswers);
+  HttpRequestOptions options;
+  options.deadline_ms = 1500;
+  const auto start = Clock::now();
+  EXPECT_FALSE(client.PerformRequest(At("/status/200", "unanswered.test"), &options));
+  const auto waited = Clock::now() - start;
+  platform::SetHostLookupForTests(nullptr);
+  EXPECT_EQ(client.status(), -1);
+  EXPECT_GE(waited, std::chrono::milliseconds(1400));
+  EXPECT_LT(waited, std::chrono::seconds(8));  // well before the lookup itself ends
+  // Numeric hosts never wait for a name server.
+  EXPECT_TRUE(client.PerformRequest(At("/status/200"), &options));
 }
 
 // The default receive wait is 10 s.

@@ -1,0 +1,140 @@
+// Name resolution with a bounded wait. A stand-in lookup that blocks until
+// released plays a name server that never answers.
+#include "platform/name_resolver.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace torvane::platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::mutex g_gate_lock;
+std::condition_variable g_gate_opened;
+bool g_gate_open = true;
+std::atomic<int> g_lookups{0};
+
+// "stall.test" waits for the gate; "found.test" gives a made-up address;
+// anything else is unknown.
+bool StandInLookup(const std::string& host, std::uint16_t port, ResolvedAddress& out) {
+  g_lookups.fetch_add(1);
+  if (host == "stall.test") {
+    std::unique_lock guard(g_gate_lock);
+    g_gate_opened.wait(guard, [] { return g_gate_open; });
+  }
+  if (host != "found.test") return false;
+  out.family = 7;
+  out.socktype = 1;
+  out.length = 3;
+  out.address[0] = 0xAB;
+  out.address[1] = static_cast<unsigned char>(port >> 8);
+  out.address[2] = static_cast<unsigned char>(port & 0xFF);
+  return true;
+}
+
+void SetGate(bool open) {
+  {
+    std::lock_guard guard(g_gate_lock);
+    g_gate_open = open;
+  }
+  g_gate_opened.notify_all();
+}
+
+bool NoLookupPending() {
+  for (const auto until = Clock::now() + std::chrono::seconds(10); Clock::now() < until;) {
+    if (PendingHostLookups() == 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
+}
+
+class NameResolver : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_lookups = 0;
+    SetGate(true);
+    SetHostLookupForTests(&StandInLookup);
+  }
+  void TearDown() override {
+    SetGate(true);
+    EXPECT_TRUE(NoLookupPending());
+    SetHostLookupForTests(nullptr);
+  }
+};
+
+TEST_F(NameResolver, NumericAddressesAreConvertedWithoutALookup) {
+  for (const char* host : {"127.0.0.1", "[::1]", "::1"}) {
+    ResolvedAddress address;
+    EXPECT_EQ(ResolveHost(host, 80, 1000, address), ResolveResult::kResolved) << host;
+    EXPECT_GT(address.length, 0u) << host;
+  }
+  EXPECT_EQ(g_lookups.load(), 0);
+}
+
+TEST_F(NameResolver, NamesGoToTheLookupAndItsAnswerComesBack) {
+  ResolvedAddress address;
+  ASSERT_EQ(ResolveHost("found.test", 0x1F90, 5000, address), ResolveResult::kResolved);
+  EXPECT_EQ(address.family, 7);
+  ASSERT_EQ(address.length, 3u);
+  EXPECT_EQ(address.address[0], 0xAB);
+  EXPECT_EQ(address.address[1], 0x1F);
+  EXPECT_EQ(address.address[2], 0x90);
+  EXPECT_EQ(ResolveHost("unknown.test", 80, 5000, address), ResolveResult::kFailed);
+  EXPECT_EQ(address.length, 0u);
+  EXPECT_EQ(ResolveHost("", 80, 5000, address), ResolveResult::kFailed);
+  EXPECT_EQ(g_lookups.load(), 2);
+}
+
+// The caller waits only its time; the stalled lookup finishes later on its
+// own thread without touching the caller's result.
+TEST_F(NameResolver, AStalledLookupEndsTheWaitAndIsLeftRunning) {
+  SetGate(false);
+  ResolvedAddress address;
+  const auto start = Clock::now();
+  EXPECT_EQ(ResolveHost("stall.test", 80, 300, address), ResolveResult::kTimedOut);
+  const auto waited = Clock::now() - start;
+  EXPECT_GE(waited, std::chrono::milliseconds(290));
+  EXPECT_LT(waited, std::chrono::seconds(5));
+  EXPECT_EQ(address.length, 0u);
+  EXPECT_EQ(PendingHostLookups(), 1u);
+  SetGate(true);
+  EXPECT_TRUE(NoLookupPending());
+  EXPECT_EQ(ResolveHost("found.test", 80, 5000, address), ResolveResult::kResolved);
+}
+
+TEST_F(NameResolver, OnlyAFewLookupsAreLeftRunning) {
+  SetGate(false);
+  ResolvedAddress address;
+  for (std::size_t i = 0; i < kMaxPendingLookups; ++i)
+    EXPECT_EQ(ResolveHost("stall.test", 80, 50, address), ResolveResult::kTimedOut);
+  // Wait until every stand-in thread is inside the lookup.
+  for (const auto until = Clock::now() + std::chrono::seconds(10);
+       g_lookups.load() < static_cast<int>(kMaxPendingLookups) && Clock::now() < until;)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const auto start = Clock::now();
+  EXPECT_EQ(ResolveHost("found.test", 80, 5000, address), ResolveResult::kTooManyPending);
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));
+  EXPECT_EQ(g_lookups.load(), static_cast<int>(kMaxPendingLookups));  // no new thread was started
+  EXPECT_EQ(ResolveHost("127.0.0.1", 80, 5000, address), ResolveResult::kResolved);  // numeric still works
+  SetGate(true);
+  ASSERT_TRUE(NoLookupPending());
+  EXPECT_EQ(ResolveHost("found.test", 80, 5000, address), ResolveResult::kResolved);
+}
+
+TEST(SystemNameLookup, LocalhostResolvesAndUnknownNamesFail) {
+  SetHostLookupForTests(nullptr);
+  ResolvedAddress address;
+  EXPECT_EQ(ResolveHost("localhost", 80, 30000, address), ResolveResult::kResolved);
+  EXPECT_GT(address.length, 0u);
+  EXPECT_FALSE(SystemHostLookup("localhost", 80, true, address));  // a name is not numeric
+  EXPECT_TRUE(NoLookupPending());
+}
+
+}  // namespace
+}  // namespace torvane::platform
