@@ -13,7 +13,7 @@ namespace torvane::platform {
 namespace {
 
 std::atomic<HostLookup> g_lookup{nullptr};
-std::atomic<std::size_t> g_pending{0};
+std::atomic<std::size_t> g_left_running{0};
 
 // Shared by the waiting caller and the lookup thread; whichever ends last
 // frees it.
@@ -22,6 +22,7 @@ struct Lookup {
   std::condition_variable finished;
   bool done = false;
   bool found = false;
+  bool left_running = false;  // the caller stopped waiting first
   ResolvedAddress address;
 };
 
@@ -31,18 +32,10 @@ std::string BareHost(const std::string& host) {
   return host;
 }
 
-bool ClaimSlot() {
-  std::size_t pending = g_pending.load();
-  do {
-    if (pending >= kMaxPendingLookups) return false;
-  } while (!g_pending.compare_exchange_weak(pending, pending + 1));
-  return true;
-}
-
 }  // namespace
 
 void SetHostLookupForTests(HostLookup lookup) { g_lookup.store(lookup); }
-std::size_t PendingHostLookups() { return g_pending.load(); }
+std::size_t LookupsLeftRunning() { return g_left_running.load(); }
 
 ResolveResult ResolveHost(const std::string& host, std::uint16_t port, std::uint32_t wait_ms,
                           ResolvedAddress& out) {
@@ -51,7 +44,8 @@ ResolveResult ResolveHost(const std::string& host, std::uint16_t port, std::uint
     const std::string name = BareHost(host);
     if (name.empty()) return ResolveResult::kFailed;
     if (SystemHostLookup(name, port, true, out)) return ResolveResult::kResolved;
-    if (!ClaimSlot()) return ResolveResult::kTooManyPending;
+    // Callers racing past this check add at most one each: still bounded.
+    if (g_left_running.load() >= kMaxLookupsLeftRunning) return ResolveResult::kTooManyLeftRunning;
     std::shared_ptr<Lookup> lookup;
     try {
       lookup = std::make_shared<Lookup>();
@@ -68,16 +62,18 @@ ResolveResult ResolveHost(const std::string& host, std::uint16_t port, std::uint
         lookup->done = true;
         lookup->found = found;
         lookup->address = address;
-        g_pending.fetch_sub(1);  // before the caller wakes, so a finished lookup is never counted
+        if (lookup->left_running) g_left_running.fetch_sub(1);
         lookup->finished.notify_all();
       }).detach();
     } catch (...) {  // no thread or no memory: the lookup never started
-      g_pending.fetch_sub(1);
       return ResolveResult::kFailed;
     }
     std::unique_lock guard(lookup->lock);
-    if (!lookup->finished.wait_for(guard, std::chrono::milliseconds(wait_ms), [&] { return lookup->done; }))
+    if (!lookup->finished.wait_for(guard, std::chrono::milliseconds(wait_ms), [&] { return lookup->done; })) {
+      lookup->left_running = true;
+      g_left_running.fetch_add(1);
       return ResolveResult::kTimedOut;
+    }
     if (!lookup->found) return ResolveResult::kFailed;
     out = lookup->address;
     return ResolveResult::kResolved;

@@ -5,6 +5,8 @@
 // when the wait ends is left to finish on its thread and its answer dropped;
 // only a few may be left so at a time, after which names fail at once, so a
 // dead name server costs neither unbounded threads nor unbounded waits.
+// Lookups that callers are still waiting for are bounded by those callers
+// and are not limited.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -25,11 +27,11 @@ enum class ResolveResult {
   kResolved,
   kFailed,          // unknown name, resolver error, or no resources for the lookup
   kTimedOut,        // the wait ended first
-  kTooManyPending,  // earlier lookups that timed out are all still running
+  kTooManyLeftRunning,  // too many earlier lookups outlived their wait and still run
 };
 
 // Most lookups left running after their wait ended.
-inline constexpr std::size_t kMaxPendingLookups = 4;
+inline constexpr std::size_t kMaxLookupsLeftRunning = 4;
 
 // Resolves `host` (an IPv6 literal may keep its URL brackets) for a stream
 // connection to `port`: any address family, the first address only. A
@@ -37,8 +39,8 @@ inline constexpr std::size_t kMaxPendingLookups = 4;
 ResolveResult ResolveHost(const std::string& host, std::uint16_t port, std::uint32_t wait_ms,
                           ResolvedAddress& out);
 
-// Lookups on helper threads that have not finished yet.
-std::size_t PendingHostLookups();
+// Lookups that outlived their caller's wait and have not finished yet.
+std::size_t LookupsLeftRunning();
 
 // A blocking lookup of a host name; true with `out` filled when found.
 using HostLookup = bool (*)(const std::string& host, std::uint16_t port, ResolvedAddress& out);

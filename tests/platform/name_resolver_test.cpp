@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace torvane::platform {
 namespace {
@@ -20,15 +21,16 @@ std::condition_variable g_gate_opened;
 bool g_gate_open = true;
 std::atomic<int> g_lookups{0};
 
-// "stall.test" waits for the gate; "found.test" gives a made-up address;
-// anything else is unknown.
+// "stall.test" waits for the gate; "found.test" gives a made-up address,
+// "slow.test" the same after 300 ms; anything else is unknown.
 bool StandInLookup(const std::string& host, std::uint16_t port, ResolvedAddress& out) {
   g_lookups.fetch_add(1);
   if (host == "stall.test") {
     std::unique_lock guard(g_gate_lock);
     g_gate_opened.wait(guard, [] { return g_gate_open; });
   }
-  if (host != "found.test") return false;
+  if (host == "slow.test") std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  if (host != "found.test" && host != "slow.test") return false;
   out.family = 7;
   out.socktype = 1;
   out.length = 3;
@@ -46,9 +48,9 @@ void SetGate(bool open) {
   g_gate_opened.notify_all();
 }
 
-bool NoLookupPending() {
+bool NoLookupLeftRunning() {
   for (const auto until = Clock::now() + std::chrono::seconds(10); Clock::now() < until;) {
-    if (PendingHostLookups() == 0) return true;
+    if (LookupsLeftRunning() == 0) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return false;
@@ -63,7 +65,7 @@ class NameResolver : public ::testing::Test {
   }
   void TearDown() override {
     SetGate(true);
-    EXPECT_TRUE(NoLookupPending());
+    EXPECT_TRUE(NoLookupLeftRunning());
     SetHostLookupForTests(nullptr);
   }
 };
@@ -102,29 +104,45 @@ TEST_F(NameResolver, AStalledLookupEndsTheWaitAndIsLeftRunning) {
   EXPECT_GE(waited, std::chrono::milliseconds(290));
   EXPECT_LT(waited, std::chrono::seconds(5));
   EXPECT_EQ(address.length, 0u);
-  EXPECT_EQ(PendingHostLookups(), 1u);
+  EXPECT_EQ(LookupsLeftRunning(), 1u);
   SetGate(true);
-  EXPECT_TRUE(NoLookupPending());
+  EXPECT_TRUE(NoLookupLeftRunning());
   EXPECT_EQ(ResolveHost("found.test", 80, 5000, address), ResolveResult::kResolved);
 }
 
 TEST_F(NameResolver, OnlyAFewLookupsAreLeftRunning) {
   SetGate(false);
   ResolvedAddress address;
-  for (std::size_t i = 0; i < kMaxPendingLookups; ++i)
+  for (std::size_t i = 0; i < kMaxLookupsLeftRunning; ++i)
     EXPECT_EQ(ResolveHost("stall.test", 80, 50, address), ResolveResult::kTimedOut);
   // Wait until every stand-in thread is inside the lookup.
   for (const auto until = Clock::now() + std::chrono::seconds(10);
-       g_lookups.load() < static_cast<int>(kMaxPendingLookups) && Clock::now() < until;)
+       g_lookups.load() < static_cast<int>(kMaxLookupsLeftRunning) && Clock::now() < until;)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   const auto start = Clock::now();
-  EXPECT_EQ(ResolveHost("found.test", 80, 5000, address), ResolveResult::kTooManyPending);
+  EXPECT_EQ(ResolveHost("found.test", 80, 5000, address), ResolveResult::kTooManyLeftRunning);
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));
-  EXPECT_EQ(g_lookups.load(), static_cast<int>(kMaxPendingLookups));  // no new thread was started
+  EXPECT_EQ(g_lookups.load(), static_cast<int>(kMaxLookupsLeftRunning));  // no new thread was started
   EXPECT_EQ(ResolveHost("127.0.0.1", 80, 5000, address), ResolveResult::kResolved);  // numeric still works
   SetGate(true);
-  ASSERT_TRUE(NoLookupPending());
+  ASSERT_TRUE(NoLookupLeftRunning());
   EXPECT_EQ(ResolveHost("found.test", 80, 5000, address), ResolveResult::kResolved);
+}
+
+// Only lookups nobody waits for any more are limited: many callers may wait
+// for a slow name server at once.
+TEST_F(NameResolver, CallersStillWaitingAreNotLimited) {
+  constexpr int kCallers = static_cast<int>(kMaxLookupsLeftRunning) + 3;
+  std::atomic<int> resolved{0};
+  std::vector<std::thread> callers;
+  for (int i = 0; i < kCallers; ++i)
+    callers.emplace_back([&] {
+      ResolvedAddress address;
+      if (ResolveHost("slow.test", 80, 10000, address) == ResolveResult::kResolved) resolved.fetch_add(1);
+    });
+  for (std::thread& caller : callers) caller.join();
+  EXPECT_EQ(resolved.load(), kCallers);
+  EXPECT_EQ(LookupsLeftRunning(), 0u);
 }
 
 TEST(SystemNameLookup, LocalhostResolvesAndUnknownNamesFail) {
@@ -133,7 +151,7 @@ TEST(SystemNameLookup, LocalhostResolvesAndUnknownNamesFail) {
   EXPECT_EQ(ResolveHost("localhost", 80, 30000, address), ResolveResult::kResolved);
   EXPECT_GT(address.length, 0u);
   EXPECT_FALSE(SystemHostLookup("localhost", 80, true, address));  // a name is not numeric
-  EXPECT_TRUE(NoLookupPending());
+  EXPECT_TRUE(NoLookupLeftRunning());
 }
 
 }  // namespace
