@@ -3,10 +3,10 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <new>
-#include <system_error>
 #include <thread>
 
 namespace torvane::platform {
@@ -46,28 +46,23 @@ ResolveResult ResolveHost(const std::string& host, std::uint16_t port, std::uint
     if (SystemHostLookup(name, port, true, out)) return ResolveResult::kResolved;
     // Callers racing past this check add at most one each: still bounded.
     if (g_left_running.load() >= kMaxLookupsLeftRunning) return ResolveResult::kTooManyLeftRunning;
-    std::shared_ptr<Lookup> lookup;
-    try {
-      lookup = std::make_shared<Lookup>();
-      const HostLookup replaced = g_lookup.load();
-      std::thread([lookup, name, port, replaced] {
-        ResolvedAddress address;
-        bool found = false;
-        try {
-          found = replaced != nullptr ? replaced(name, port, address) : SystemHostLookup(name, port, false, address);
-        } catch (const std::bad_alloc&) {
-          found = false;
-        }
-        std::lock_guard guard(lookup->lock);
-        lookup->done = true;
-        lookup->found = found;
-        lookup->address = address;
-        if (lookup->left_running) g_left_running.fetch_sub(1);
-        lookup->finished.notify_all();
-      }).detach();
-    } catch (...) {  // no thread or no memory: the lookup never started
-      return ResolveResult::kFailed;
-    }
+    auto lookup = std::make_shared<Lookup>();
+    const HostLookup replaced = g_lookup.load();
+    std::thread([lookup, name, port, replaced] {
+      ResolvedAddress address;
+      bool found = false;
+      try {
+        found = replaced != nullptr ? replaced(name, port, address) : SystemHostLookup(name, port, false, address);
+      } catch (const std::bad_alloc&) {
+        found = false;
+      }
+      std::lock_guard guard(lookup->lock);
+      lookup->done = true;
+      lookup->found = found;
+      lookup->address = address;
+      if (lookup->left_running) g_left_running.fetch_sub(1);
+      lookup->finished.notify_all();
+    }).detach();
     std::unique_lock guard(lookup->lock);
     if (!lookup->finished.wait_for(guard, std::chrono::milliseconds(wait_ms), [&] { return lookup->done; })) {
       lookup->left_running = true;
@@ -77,7 +72,7 @@ ResolveResult ResolveHost(const std::string& host, std::uint16_t port, std::uint
     if (!lookup->found) return ResolveResult::kFailed;
     out = lookup->address;
     return ResolveResult::kResolved;
-  } catch (const std::bad_alloc&) {  // copying the name
+  } catch (const std::exception&) {  // no memory or no thread: no lookup was waited for
     return ResolveResult::kFailed;
   }
 }
