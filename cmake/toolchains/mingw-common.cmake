@@ -18,5 +18,7 @@ set(OPENSSL_ROOT_DIR ${_torvane_cache}/openssl-${TORVANE_MINGW_ARCH} CACHE PATH 
 set(OPENSSL_USE_STATIC_LIBS TRUE CACHE BOOL "")
 list(APPEND CMAKE_FIND_ROOT_PATH ${OPENSSL_ROOT_DIR})
 
-# Tests run under Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Tests run under Wine, through the launcher that starts each program with the
+# loader of its own architecture (64-bit ones never through the 32-bit loader).
+get_filename_component(_torvane_wine_exec ${CMAKE_CURRENT_LIST_DIR}/../../scripts/wine-exec ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${_torvane_wine_exec})

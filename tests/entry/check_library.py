@@ -35,7 +35,7 @@ class Pe:
         opt = pe + 24
         magic = struct.unpack_from("<H", data, opt)[0]
         dirs = opt + (96 if magic == 0x10B else 112)
-        self.dirs = [struct.unpack_from("<II", data, dirs + 8 * i) for i in range(2)]
+        self.dirs = [struct.unpack_from("<II", data, dirs + 8 * i) for i in range(3)]  # exports, imports, resources
         self.sections = []
         for i in range(count):
             s = opt + opt_size + 40 * i

@@ -14,12 +14,17 @@ import subprocess
 import sys
 import tempfile
 
+# Windows programs start through the project's launcher, which picks Wine's
+# loader by the program's architecture.
+WINE = os.environ.get("TORVANE_WINE") or os.path.join(
+    os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "wine-exec")
+
 VIEWS = {"x64": r"HKLM\Software\Ferrowan", "x86": r"HKLM\Software\Wow6432Node\Ferrowan"}
 
 
 def reg(*args):
     # Both keys as the 64-bit registry lays them out, whichever reg.exe runs.
-    return subprocess.run(["wine", "reg"] + list(args) + ["/reg:64"], capture_output=True, timeout=120)
+    return subprocess.run([WINE, "reg"] + list(args) + ["/reg:64"], capture_output=True, timeout=120)
 
 
 def value(key):
@@ -37,7 +42,7 @@ def main():
             reg("delete", key, "/v", "check", "/f")
         with open(os.path.join(work, "kolMera2.ini"), "wb") as f:
             f.write(b"[KOLMERA]\r\nreg=1\r\nWebAddress=\r\n")
-        out = subprocess.run(["wine", host, "report", "--dir", "Z:" + work.replace("/", "\\"), "view check"],
+        out = subprocess.run([WINE, host, "report", "--dir", "Z:" + work.replace("/", "\\"), "view check"],
                              capture_output=True, timeout=120)
         store = os.path.join(work, "info2.sys")
         if not os.path.exists(store):

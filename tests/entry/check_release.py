@@ -14,6 +14,11 @@ import sys
 import tempfile
 import zipfile
 
+# Windows programs start through the project's launcher, which picks Wine's
+# loader by the program's architecture.
+WINE = os.environ.get("TORVANE_WINE") or os.path.join(
+    os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "wine-exec")
+
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 EXPECTED = {"Torvane.dll", "torvane-host.exe", "torvane-store.exe", "operator.md", "SHA256SUMS"}
 
@@ -42,14 +47,14 @@ def main():
                     if hashlib.sha256(g.read()).hexdigest() != digest:
                         faults.append("checksum of %s" % entry)
         host = os.path.join(folder, "torvane-host.exe")
-        out = subprocess.run(["wine", host, "config"], capture_output=True, timeout=120)
+        out = subprocess.run([WINE, host, "config"], capture_output=True, timeout=120)
         first = out.stdout.split(b"\n", 1)[0].rstrip(b"\r")
         want = ("HostDirectory=Z:" + folder.replace("/", "\\") + "\\").encode()
         if out.returncode != 0 or first.lower() != want.lower():
             faults.append("config from the bundle: rc %d, %r (want %r)" % (out.returncode, first, want))
         if b"kolMera2.ini reg=0" not in out.stdout:
             faults.append("config from the bundle lacks the defaults: %r" % out.stdout[:300])
-        ver = subprocess.run(["wine", host, "--version"], capture_output=True, timeout=120)
+        ver = subprocess.run([WINE, host, "--version"], capture_output=True, timeout=120)
         if ver.stdout.strip() != ("torvane-host " + version).encode():
             faults.append("--version says %r" % ver.stdout)
     except (subprocess.SubprocessError, OSError, ValueError) as e:

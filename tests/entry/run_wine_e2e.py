@@ -23,6 +23,11 @@ sys.path.insert(0, os.path.join(HERE, "..", "..", "tools", "demo"))
 import stage  # noqa: E402
 from checks import Checks, admitted_disk, no_events_after_removal  # noqa: E402
 
+# Windows programs start through the project's launcher, which picks Wine's
+# loader by the program's architecture.
+WINE = os.environ.get("TORVANE_WINE") or os.path.join(
+    os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "wine-exec")
+
 check = Checks("entry_wine_e2e")
 PASSWORD_TITLE = "请输入口令"
 LETTERS = ("m", "n")  # drive letters the test maps; left as they were
@@ -37,7 +42,7 @@ class WineHost:
 
     def __init__(self, exe, env):
         self.errors = []
-        self.process = subprocess.Popen(["wine", exe, "run"], env=env, stdin=subprocess.DEVNULL,
+        self.process = subprocess.Popen([WINE, exe, "run"], env=env, stdin=subprocess.DEVNULL,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         threading.Thread(target=self._collect, daemon=True).start()
 
@@ -112,15 +117,15 @@ def scenario(work, build, signal_exe, driver_exe):
             return
 
         def signal(*args):
-            return subprocess.run(["wine", signal_exe] + list(args), capture_output=True, timeout=60).returncode
+            return subprocess.run([WINE, signal_exe] + list(args), capture_output=True, timeout=60).returncode
 
         def drive(*steps, timeout=20000):
-            out = subprocess.run(["wine", driver_exe, "--timeout", str(timeout)] + list(steps),
+            out = subprocess.run([WINE, driver_exe, "--timeout", str(timeout)] + list(steps),
                                  capture_output=True, timeout=120)
             return out.returncode, out.stdout.decode("utf-8", "replace") + out.stderr.decode("utf-8", "replace")
 
         def dialogs():
-            out = subprocess.run(["wine", signal_exe, "count", PASSWORD_TITLE], capture_output=True, timeout=60)
+            out = subprocess.run([WINE, signal_exe, "count", PASSWORD_TITLE], capture_output=True, timeout=60)
             return int(out.stdout or b"-1")
 
         check("the window runs its first pass", stage.wait_calls(sim, "VX_GetUsbStorageDriver", timeout=60))
@@ -152,7 +157,7 @@ def scenario(work, build, signal_exe, driver_exe):
               rc == 0 and "口令错误,请重新输入!" in out, out)
         # The scan pass tells of the use consumed in a notice box of its own;
         # the watch starts once it is answered.
-        box = subprocess.run(["wine", signal_exe, "box", "提示"], capture_output=True, timeout=60)
+        box = subprocess.run([WINE, signal_exe, "box", "提示"], capture_output=True, timeout=60)
         check("the use consumed is told in a notice box",
               box.returncode == 0 and "减少一次授权在该安全域上的使用次数" in box.stdout.decode("utf-8", "replace"),
               box.stdout + box.stderr)
@@ -212,7 +217,7 @@ def stop_request(work, build):
     host_dir = os.path.join(work, "stop")
     os.makedirs(host_dir)
     stage.copy_into(host_dir, os.path.join(build, "tools", "torvane-host.exe"), os.path.join(build, "Torvane.dll"))
-    out = subprocess.run(["wine", os.path.join(host_dir, "torvane-host.exe"), "run", "--seconds", "3"],
+    out = subprocess.run([WINE, os.path.join(host_dir, "torvane-host.exe"), "run", "--seconds", "3"],
                          capture_output=True, timeout=120)
     err = out.stderr.decode("utf-8", "replace")
     check("torvane-host run --seconds stops DoWork through a quit message",

@@ -2,9 +2,11 @@
 # Runs the filewatch tests under Wine with the drive letters they watch
 # (q: to u:) pointed at fresh folders, through symlinks in the prefix's
 # dosdevices folder, removed again afterwards.
+#   wine_drives.sh LAUNCHER EXE [ARGS...]   (LAUNCHER: scripts/wine-exec)
 set -u
-exe=$1
-shift
+launcher=$1
+exe=$2
+shift 2
 prefix=${WINEPREFIX:-$HOME/.wine}
 base=$(mktemp -d /tmp/torvane-fw-drives.XXXXXX)
 letters="q r s t u"
@@ -12,7 +14,7 @@ for l in $letters; do
   mkdir -p "$base/$l"
   ln -sfn "$base/$l" "$prefix/dosdevices/$l:"
 done
-TORVANE_TEST_DRIVES=qrstu wine "$exe" "$@"
+TORVANE_TEST_DRIVES=qrstu "$launcher" "$exe" "$@"
 rc=$?
 for l in $letters; do
   [ "$(readlink "$prefix/dosdevices/$l:")" = "$base/$l" ] && rm -f "$prefix/dosdevices/$l:"

@@ -16,6 +16,11 @@ import sys
 import tempfile
 import xml.sax.saxutils as su
 
+# Windows programs start through the project's launcher, which picks Wine's
+# loader by the program's architecture.
+WINE = os.environ.get("TORVANE_WINE") or os.path.join(
+    os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "wine-exec")
+
 S, I = 'S', 'I'
 LONG = 'v' * 300
 
@@ -72,7 +77,7 @@ def run(cmd, windows):
     if windows:
         env.setdefault('WINEDEBUG', '-all')
         env['LC_ALL'] = 'zh_CN.UTF-8'
-        cmd = ['wine'] + cmd
+        cmd = [WINE] + cmd
     r = subprocess.run(cmd, capture_output=True, env=env, timeout=120)
     return r.stdout.replace(b'\r\n', b'\n'), r.returncode
 

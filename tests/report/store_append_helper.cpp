@@ -1,6 +1,8 @@
 // Test helper for the cross-process store tests.
 //   store_append_helper append STORE ID COUNT   appends COUNT records
-//   store_append_helper hold SECONDS            holds the store lock
+//   store_append_helper hold                    takes the store lock (waiting
+//       for any other holder), says "held", keeps it until a line (or the end)
+//       arrives on standard input, lets go and says "released"
 //   store_append_helper endless STORE ID FIRST [DIE_MS]
 //       appends records FIRST, FIRST+1, ... saying "ok N" once append N
 //       returned, until killed, or until it terminates itself abruptly
@@ -18,6 +20,7 @@
 #include "platform/named_flag.h"
 #include "platform/process.h"
 #include "report/store_format.h"
+#include "report/store_lock.h"
 #include "report/warning_store.h"
 
 namespace {
@@ -35,6 +38,8 @@ void LogBesideStore(const std::string& store) {
 
 int Append(const std::string& store, const std::string& id, int count) {
   LogBesideStore(store);
+  std::printf("appending\n");  // the lock test waits for this before it releases
+  std::fflush(stdout);
   for (int i = 0; i < count; ++i) {
     if (torvane::report::AppendWarningRecord(store, Record(id, i)) != 0) {
       std::fprintf(stderr, "append %d failed\n", i);
@@ -62,16 +67,19 @@ int Endless(const std::string& store, const std::string& id, int first, int die_
   }
 }
 
-int Hold(int seconds) {
-  auto flag = torvane::platform::NamedFlag::Create(torvane::report::kStoreLockName);
-  if (!flag.held()) {
+int Hold() {
+  // Taken as an append takes it, so a lock still held by a process that is
+  // just ending is waited for rather than reported as a failure.
+  auto flag = torvane::report::AcquireStoreLock();
+  if (!flag) {
     std::fprintf(stderr, "lock not taken\n");
     return 1;
   }
   std::printf("held\n");
   std::fflush(stdout);
-  std::this_thread::sleep_for(std::chrono::seconds(seconds));
-  flag.Release();
+  char line[16];
+  (void)std::fgets(line, sizeof line, stdin);
+  flag->Release();
   std::printf("released\n");
   std::fflush(stdout);
   return 0;
@@ -84,9 +92,9 @@ int main(int argc, char** argv) {
     return Append(argv[2], argv[3], std::atoi(argv[4]));
   if ((argc == 5 || argc == 6) && std::strcmp(argv[1], "endless") == 0)
     return Endless(argv[2], argv[3], std::atoi(argv[4]), argc == 6 ? std::atoi(argv[5]) : -1);
-  if (argc == 3 && std::strcmp(argv[1], "hold") == 0) return Hold(std::atoi(argv[2]));
+  if (argc == 2 && std::strcmp(argv[1], "hold") == 0) return Hold();
   std::fprintf(stderr,
                "usage: store_append_helper append STORE ID COUNT | endless STORE ID FIRST "
-               "[DIE_MS] | hold SECONDS\n");
+               "[DIE_MS] | hold\n");
   return 2;
 }

@@ -26,6 +26,11 @@ import tempfile
 import threading
 import time
 
+# Windows programs start through the project's launcher, which picks Wine's
+# loader by the program's architecture.
+WINE = os.environ.get("TORVANE_WINE") or os.path.join(
+    os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "wine-exec")
+
 PROCESSES = 3
 
 
@@ -74,7 +79,7 @@ def main():
     rng = random.Random(int(os.environ.get("TORVANE_CRASH_SEED", "1")))
 
     def start_proc(ident, first, die_ms):
-        cmd = (["wine"] if wine else []) + [helper, "endless", host, str(ident), str(first)]
+        cmd = ([WINE] if wine else []) + [helper, "endless", host, str(ident), str(first)]
         if die_ms is not None:
             cmd.append(str(die_ms))
         return subprocess.Popen(cmd, env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
@@ -120,9 +125,9 @@ def main():
         elapsed = time.monotonic() - started
 
         # One more append repairs the tail torn by the last kills.
-        cmd = (["wine"] if wine else []) + [helper, "append", host, "9", "1"]
+        cmd = ([WINE] if wine else []) + [helper, "append", host, "9", "1"]
         check(subprocess.run(cmd, env=env, timeout=120).returncode == 0, "repairing append")
-        cmd = (["wine"] if wine else []) + [tool, "dump", host]
+        cmd = ([WINE] if wine else []) + [tool, "dump", host]
         dump = subprocess.run(cmd, env=env, capture_output=True, timeout=120)
         check(dump.returncode == 0, f"store decrypts cleanly: exit {dump.returncode} {dump.stderr!r}")
 

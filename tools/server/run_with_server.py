@@ -18,6 +18,11 @@ import sys
 import tempfile
 import time
 
+# Windows programs start through the project's launcher, which picks Wine's
+# loader by the program's architecture.
+WINE = os.environ.get("TORVANE_WINE") or os.path.join(
+    os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "wine-exec")
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
@@ -36,7 +41,7 @@ def main():
         sys.exit("usage: run_with_server.py [--emulator CMD] -- PROGRAM [ARGS...]")
 
     if not emulator and command[0].lower().endswith(".exe") and os.name != "nt":
-        emulator = ["wine"]
+        emulator = [WINE]
 
     folder = tempfile.mkdtemp(prefix="torvane-server-")
     port_file = os.path.join(folder, "port")

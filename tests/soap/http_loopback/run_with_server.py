@@ -6,6 +6,11 @@ import os
 import subprocess
 import sys
 
+# Windows programs start through the project's launcher, which picks Wine's
+# loader by the program's architecture.
+WINE = os.environ.get("TORVANE_WINE") or os.path.join(
+    os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "scripts", "wine-exec")
+
 
 def main():
     if len(sys.argv) < 2:
@@ -22,7 +27,7 @@ def main():
         env = dict(os.environ, TORVANE_HTTP_PORT=port)
         command = sys.argv[1:]
         if command[0].lower().endswith(".exe"):
-            command = [os.environ.get("TORVANE_WINE", "wine")] + command
+            command = [WINE] + command
         return subprocess.call(command, env=env)
     finally:
         server.kill()

@@ -26,6 +26,11 @@ import tempfile
 import time
 import urllib.request
 
+# Windows programs start through the project's launcher, which picks Wine's
+# loader by the program's architecture.
+WINE = os.environ.get("TORVANE_WINE") or os.path.join(
+    os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "scripts", "wine-exec")
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 TEXT = '插入U盘 "A&B" <c> \'d\' a|b 中文'
 DEFAULT_NS = "http://127.0.0.1:8080/WebDeduRazivor/services/DeduRazivor"
@@ -108,7 +113,7 @@ def main():
             command = [host, "report", "--dir", folder, TEXT]
             env = dict(os.environ)
             if host.lower().endswith(".exe"):
-                command = ["wine", host, "report", "--dir", "Z:" + folder, TEXT]
+                command = [WINE, host, "report", "--dir", "Z:" + folder, TEXT]
                 env.setdefault("LC_ALL", "zh_CN.UTF-8")
             result = subprocess.run(command, env=env, capture_output=True, text=True, timeout=120)
             print("     " + result.stdout.strip())
