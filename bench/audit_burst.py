@@ -3,7 +3,7 @@
 away, through the reference host as the library reports them
 (`torvane-host watch DRIVE --report DIR`), natively or under Wine.
 
-    audit_burst.py --host PATH --store-tool PATH [--emulator wine]
+    audit_burst.py --host PATH --store-tool PATH [--emulator scripts/wine-exec]
                    [--files 10000] [--server drop|stall|answer]
 
 Prints the files created, the events reported (delivered or stored), the

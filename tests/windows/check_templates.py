@@ -79,7 +79,8 @@ def decode(data):
         kind, text = r.sz_or_ordinal(), r.sz_or_ordinal()
         extra = r.take("H")[0]
         r.at += extra
-        dialog["controls"].append((ident, CLASS_ATOMS.get(kind, kind), text, (x, y, cx, cy)))
+        kind = CLASS_ATOMS.get(kind, kind)  # the resource compiler may store a class by name, in capitals
+        dialog["controls"].append((ident, kind.lower() if isinstance(kind, str) else kind, text, (x, y, cx, cy)))
     return dialog
 
 
@@ -101,7 +102,7 @@ def from_source(path):
         elif m := re.match(r'CONTROL (?:"([^"]*)"|(\d+)), (-?\d+), ' + quoted +
                            r", [^,]+, (\d+), (\d+), (\d+), (\d+)$", line):
             text = m[1] if m[1] is not None else int(m[2])
-            current["controls"].append((int(m[3]), m[4], text, tuple(int(v) for v in m.groups()[4:])))
+            current["controls"].append((int(m[3]), m[4].lower(), text, tuple(int(v) for v in m.groups()[4:])))
         elif line == "END":
             current = None
     return dialogs
