@@ -55,6 +55,16 @@ TEST_F(DeviceWatchTest, StartResetsSlotsStopsOldWatchesThenScans) {
   EXPECT_THAT(services_->Transcript(), Contains("8000 show 0,0 0x0"));
 }
 
+// Watches left by an earlier run are stopped before the first pass watches
+// the disk that is already present, not after.
+TEST_F(DeviceWatchTest, AtStartOldWatchesStopBeforeThePresentDiskIsWatched) {
+  Configure({.general = 1, .ufileAudit = 2});
+  Start(Disk('e', true), "dialog 8001\ntype 8001 pass1234\npress 1\n");
+  RunWindow();
+  EXPECT_THAT(services_->Audits(), ElementsAre("stop all", "start e"));
+  EXPECT_EQ(state_->auditLevel.load(), 2);
+}
+
 TEST_F(DeviceWatchTest, EnterEscapeAndCloseLeaveTheWindowRunning) {
   Start("", "enter\nescape\nclose\npress 2\n");
   RunWindow();
