@@ -100,3 +100,30 @@ def ordinary_disk_handled(check, server, sim, log_path, letter, since, within=2.
     late = {k: round(v - since, 2) for k, v in seen.items()}
     check("the disk plugged in at %s while a pass ran is logged, reported and opened within %.0f s of its end"
           % (letter, within), len(seen) == 3 and max(late.values()) <= within, "seen after %r s" % late)
+
+
+def idle_wakeups(pid, seconds):
+    """Context switches over `seconds` of each thread of process `pid` but its
+    main thread (the host's own, which looks for its stop request now and
+    then), where there were any (Linux); None under TSan, whose own thread
+    wakes several times a second."""
+    with open("/proc/%d/maps" % pid) as f:
+        if "libtsan" in f.read():
+            return None
+
+    def sample():
+        counts = {}
+        for tid in os.listdir("/proc/%d/task" % pid):
+            if tid == str(pid):
+                continue
+            try:
+                with open("/proc/%d/task/%s/status" % (pid, tid)) as f:
+                    counts[tid] = sum(int(line.split()[1]) for line in f if "ctxt_switches" in line)
+            except OSError:
+                pass  # the thread ended meanwhile
+        return counts
+
+    before = sample()
+    time.sleep(seconds)
+    after = sample()
+    return {tid: after[tid] - before.get(tid, 0) for tid in after if after[tid] != before.get(tid, 0)}

@@ -17,7 +17,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tools", "demo"))
 import stage  # noqa: E402
 from checks import (ORDINARY_DISK, Checks, admitted_disk, no_events_after_removal,  # noqa: E402
-                    ordinary_disk_handled)
+                    idle_wakeups, ordinary_disk_handled)
 from host_run import HostRun  # noqa: E402
 
 check = Checks("entry_run_e2e")
@@ -97,6 +97,11 @@ def drive(run, server, sim, host_dir, state, e, f):
     check("the right password opens the disk", run.wait_for("dialog 8001 end 1", timeout=15))
     ordinary_disk_handled(check, server, sim, os.path.join(host_dir, "usboperror.log"), "g", time.time())
     admitted_disk(check, server, sim, e[1], "e", settle=1.0)
+    # With the missed disk handled and the disk at e watched, no thread of
+    # the library wakes while nothing happens.
+    time.sleep(1.0)
+    woken = idle_wakeups(run.process.pid, 3.0)
+    check("no thread of the library wakes while idle", not woken, "context switches per thread: %r" % woken)
 
     # The disk is pulled out: the audit stops and the slot is re-armed.
     unplug(*e)
