@@ -29,6 +29,10 @@ struct AdmissionState {
   std::atomic<std::int32_t> auditLevel{0};
   // Taken by a scan pass once it holds the progress flag.
   std::mutex passLock;
+  // Set by a pass that found another one running (its arrival may have
+  // brought a disk the running pass no longer looks for); the pass that
+  // ends runs once more while it is set.
+  std::atomic<bool> rescan{false};
 
   // Every slot empty and not handled, stamped with `now`.
   void ResetSlots(std::int64_t now);

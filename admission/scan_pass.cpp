@@ -170,21 +170,45 @@ class Pass {
   DiskIds ids_;
 };
 
-}  // namespace
+// What a running pass holds: the progress flag and, within the process, the
+// pass lock. The lock goes first when it ends, then the flag.
+struct PassHold {
+  std::optional<platform::NamedFlag> flag;
+  std::unique_lock<std::mutex> lock;
+};
 
-int RunScanPass(AdmissionServices& services, AdmissionState& state, platform::DialogWindow* owner) {
-  if (platform::GlobalAtomExists(kSuspendAtom)) return 0;
-  std::optional<platform::NamedFlag> progress = TakeFlag(services, kProgressFlag);
-  if (!progress) return 0;
+std::optional<PassHold> TryHoldPass(AdmissionServices& services, AdmissionState& state) {
+  PassHold hold{TakeFlag(services, kProgressFlag), {}};
+  if (!hold.flag) return std::nullopt;
   // Passes are serialised by the flag; this lock makes the ordering of their
   // slot writes visible to the language's memory model as well. Should the
   // flag have failed, it still keeps a nested pass (a timer during a dialog)
   // out.
-  std::unique_lock<std::mutex> hold(state.passLock, std::try_to_lock);
-  if (!hold.owns_lock()) return 0;
-  SecureDisk* disk = services.Disk();
-  if (!disk) return 0;
-  Pass(services, state, *disk, owner).Run();
+  hold.lock = std::unique_lock<std::mutex>(state.passLock, std::try_to_lock);
+  if (!hold.lock.owns_lock()) return std::nullopt;
+  return hold;
+}
+
+}  // namespace
+
+int RunScanPass(AdmissionServices& services, AdmissionState& state, platform::DialogWindow* owner) {
+  do {
+    if (platform::GlobalAtomExists(kSuspendAtom)) return 0;
+    std::optional<PassHold> hold = TryHoldPass(services, state);
+    if (!hold) {
+      // Another pass runs: it runs once more when it ends. It may have ended
+      // between the try and the mark, so look once more.
+      state.rescan.store(true);
+      hold = TryHoldPass(services, state);
+      if (!hold) return 0;
+    }
+    // Every arrival until now is covered by this pass, which reads the drive
+    // mask after this point.
+    state.rescan.store(false);
+    SecureDisk* disk = services.Disk();
+    if (!disk) return 0;
+    Pass(services, state, *disk, owner).Run();
+  } while (state.rescan.load());  // the hold was let go first
   return 0;
 }
 

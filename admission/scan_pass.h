@@ -5,6 +5,10 @@
 // classified disks go through registration, policy, authorization and the
 // password dialog. Boxes are owned by `owner` (the device watch window, or
 // nullptr). Always returns 0, so that it can be a thread's body.
+//
+// One pass runs at a time. A pass that finds another one running returns at
+// once but leaves a mark, and the running pass, as it ends, runs once more:
+// a disk that arrived meanwhile is handled then, without another broadcast.
 #include "admission/drive_slots.h"
 #include "admission/services.h"
 #include "platform/dialog.h"

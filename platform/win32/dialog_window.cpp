@@ -2,6 +2,7 @@
 
 #include <dbt.h>
 
+#include <cstddef>
 #include <string>
 
 namespace torvane::platform::win32 {
@@ -103,11 +104,17 @@ void Win32Dialog::KillTimer(unsigned id) { ::KillTimer(hwnd_, id); }
 DeviceChange DecodeDeviceChange(WPARAM event, LPARAM data) {
   DeviceChange change;
   change.event = static_cast<std::uint32_t>(event);
+  // Only events with bit 0x8000 carry a broadcast header; for the others the
+  // data is a plain number that anyone can post, never an address.
+  if ((event & 0x8000) == 0 || data == 0) return change;
   const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
-  if (!header || header->dbch_size < sizeof(DEV_BROADCAST_HDR)) return change;
+  // Nothing beyond the size the header gives is read.
+  const DWORD size = header->dbch_size;
+  if (size < sizeof(DEV_BROADCAST_HDR)) return change;
   change.hasHeader = true;
   change.deviceType = header->dbch_devicetype;
-  if (header->dbch_devicetype == DBT_DEVTYP_VOLUME && header->dbch_size >= sizeof(DEV_BROADCAST_VOLUME)) {
+  constexpr std::size_t kMaskEnd = offsetof(DEV_BROADCAST_VOLUME, dbcv_unitmask) + sizeof(DWORD);
+  if (change.deviceType == DBT_DEVTYP_VOLUME && size >= kMaskEnd) {
     change.unitMask = reinterpret_cast<const DEV_BROADCAST_VOLUME*>(data)->dbcv_unitmask;
   }
   return change;

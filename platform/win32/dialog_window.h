@@ -36,7 +36,8 @@ class Win32Dialog final : public DialogWindow {
   HWND hwnd_ = nullptr;
 };
 
-// Decodes WM_DEVICECHANGE's arguments; `data` may be null or short.
+// Decodes WM_DEVICECHANGE's arguments. `data` is read only for events
+// that carry a broadcast header (bit 0x8000), within the size it gives.
 DeviceChange DecodeDeviceChange(WPARAM event, LPARAM data);
 
 }  // namespace torvane::platform::win32

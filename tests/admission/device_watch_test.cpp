@@ -16,6 +16,7 @@ namespace {
 
 using ::testing::Contains;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
 std::string Disk(char letter, bool classified) {
@@ -52,6 +53,16 @@ TEST_F(DeviceWatchTest, StartResetsSlotsStopsOldWatchesThenScans) {
   EXPECT_THAT(services_->Audits(), ElementsAre("stop all"));
   EXPECT_EQ(Slot('g').handled.load(), 1) << "the first pass ran";
   EXPECT_THAT(services_->Transcript(), Contains("8000 show 0,0 0x0"));
+}
+
+// Watches left by an earlier run are stopped before the first pass watches
+// the disk that is already present, not after.
+TEST_F(DeviceWatchTest, AtStartOldWatchesStopBeforeThePresentDiskIsWatched) {
+  Configure({.general = 1, .ufileAudit = 2});
+  Start(Disk('e', true), "dialog 8001\ntype 8001 pass1234\npress 1\n");
+  RunWindow();
+  EXPECT_THAT(services_->Audits(), ElementsAre("stop all", "start e"));
+  EXPECT_EQ(state_->auditLevel.load(), 2);
 }
 
 TEST_F(DeviceWatchTest, EnterEscapeAndCloseLeaveTheWindowRunning) {
@@ -110,22 +121,27 @@ TEST_F(DeviceWatchTest, TimerOneRescansAndRearmsOtherTimersDoNothing) {
 }
 
 // Arrivals while the first pass's password dialog is open bring no pass of
-// their own; a disk plugged in meanwhile waits for a later arrival, whose
-// scan thread then admits it.
-TEST_F(DeviceWatchTest, ArrivalsDuringAPasswordDialogWaitForALaterArrival) {
-  Configure({.general = 1});
+// their own; the disks plugged in meanwhile are handled, a to z, as soon as
+// that dialog closes, with no further arrival.
+TEST_F(DeviceWatchTest, DisksPluggedInDuringAPasswordDialogAreHandledWhenItCloses) {
+  Configure({.genericUDisk = 1, .general = 1});
   Start(Disk('e', true),
         "dialog 8001\ncall plug\narrive\narrive\ntype 8001 pass1234\npress 1\n"
-        "arrive\ndialog 8001\ntype 8001 pass1234\npress 1\n");
+        "dialog 8001\ntype 8001 pass1234\npress 1\n");
   services_->ui->SetHook("plug", [&] {
-    std::ofstream(sim_->path(), std::ios::app) << Disk('f', true);
+    std::ofstream(sim_->path(), std::ios::app) << Disk('g', true) << Disk('f', false);
   });
   RunWindow();
+  const std::string ordinary(FormatEventText(text::kOrdinaryInserted, 'f', "SN-f", "0951", "1666").view());
   const auto reports = services_->Reports();
-  ASSERT_EQ(reports.size(), 6u);
+  ASSERT_EQ(reports.size(), 7u);
   EXPECT_EQ(reports[2], std::string(FormatEventText(text::kOpenedOwner, 'e', "SN-e", "Owner").view()));
-  EXPECT_EQ(reports[5], std::string(FormatEventText(text::kOpenedOwner, 'f', "SN-f", "Owner").view()));
+  EXPECT_EQ(reports[3], ordinary) << "f before g";
+  EXPECT_EQ(reports[6], std::string(FormatEventText(text::kOpenedOwner, 'g', "SN-g", "Owner").view()));
+  EXPECT_THAT(services_->Logs(), Contains(ordinary));
+  EXPECT_THAT(sim_->Calls(), Contains(HasSubstr("VX_OpenUDisk")));
   EXPECT_EQ(Slot('f').handled.load(), 1);
+  EXPECT_EQ(Slot('g').handled.load(), 1);
   EXPECT_THAT(services_->Boxes(), IsEmpty());
 }
 

@@ -73,3 +73,57 @@ def no_events_after_removal(check, server, folder, wait):
         fh.write("unwatched\n")
     time.sleep(wait)
     check("no file events after the removal", len(server.texts()) == before, repr(server.texts()[before:]))
+
+
+# An ordinary disk: logged, and opened and reported as GenericUDisk 1 asks.
+ORDINARY_DISK = {"vid": "090C", "pid": "1000", "serial": "AA00000000012345", "classified": "0"}
+
+
+def ordinary_disk_handled(check, server, sim, log_path, letter, since, within=2.0):
+    """After the pass that held the progress flag ended at `since` (a
+    time.time() value): the ordinary disk plugged in at `letter` meanwhile,
+    with one arrival broadcast, is logged, reported and opened within
+    `within` seconds, without another broadcast."""
+    text = "插入了非涉密优盘 (盘符:%s ，序列号:%s" % (letter, ORDINARY_DISK["serial"])
+    opened = "VX_OpenUDisk %s -> 1" % letter
+    seen = {}
+    deadline = since + within + 3.0  # looked at a while longer, to tell late from never
+    while time.time() < deadline and len(seen) < 3:
+        now = time.time()
+        if os.path.exists(log_path) and text in stage.read_gbk(log_path):
+            seen.setdefault("log", now)
+        if any(text in t for t in server.texts()):
+            seen.setdefault("report", now)
+        if os.path.exists(sim + ".calls") and opened in stage.read_gbk(sim + ".calls"):
+            seen.setdefault("open", now)
+        time.sleep(0.05)
+    late = {k: round(v - since, 2) for k, v in seen.items()}
+    check("the disk plugged in at %s while a pass ran is logged, reported and opened within %.0f s of its end"
+          % (letter, within), len(seen) == 3 and max(late.values()) <= within, "seen after %r s" % late)
+
+
+def idle_wakeups(pid, seconds):
+    """Context switches over `seconds` of each thread of process `pid` but its
+    main thread (the host's own, which looks for its stop request now and
+    then), where there were any (Linux); None under TSan, whose own thread
+    wakes several times a second."""
+    with open("/proc/%d/maps" % pid) as f:
+        if "libtsan" in f.read():
+            return None
+
+    def sample():
+        counts = {}
+        for tid in os.listdir("/proc/%d/task" % pid):
+            if tid == str(pid):
+                continue
+            try:
+                with open("/proc/%d/task/%s/status" % (pid, tid)) as f:
+                    counts[tid] = sum(int(line.split()[1]) for line in f if "ctxt_switches" in line)
+            except OSError:
+                pass  # the thread ended meanwhile
+        return counts
+
+    before = sample()
+    time.sleep(seconds)
+    after = sample()
+    return {tid: after[tid] - before.get(tid, 0) for tid in after if after[tid] != before.get(tid, 0)}

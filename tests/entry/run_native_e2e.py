@@ -16,7 +16,8 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tools", "demo"))
 import stage  # noqa: E402
-from checks import Checks, admitted_disk, no_events_after_removal  # noqa: E402
+from checks import (ORDINARY_DISK, Checks, admitted_disk, no_events_after_removal,  # noqa: E402
+                    idle_wakeups, ordinary_disk_handled)
 from host_run import HostRun  # noqa: E402
 
 check = Checks("entry_run_e2e")
@@ -36,11 +37,13 @@ def scenario(work, host_bin, lib, selvik):
         disk_e, disk_f = os.path.join(work, "disk-e"), os.path.join(work, "disk-f")
         os.makedirs(disk_e)
         os.makedirs(disk_f)
-        mnt_e, mnt_f = os.path.join(work, "mnt-e"), os.path.join(work, "mnt-f")
+        mnt_e, mnt_f, mnt_g = os.path.join(work, "mnt-e"), os.path.join(work, "mnt-f"), os.path.join(work, "mnt-g")
+        os.makedirs(mnt_g)  # the ordinary disk's mount point
         state = os.path.join(work, "state")
         env = dict(os.environ, SELVIK_SIM=sim, TORVANE_STATE_DIR=state)
         run = HostRun(os.path.join(host_dir, "torvane-host"),
-                      ["--timestamps", "--drive", "e=" + mnt_e, "--drive", "f=" + mnt_f], env)
+                      ["--timestamps", "--drive", "e=" + mnt_e, "--drive", "f=" + mnt_f, "--drive", "g=" + mnt_g],
+                      env)
         try:
             drive(run, server, sim, host_dir, state, (disk_e, mnt_e), (disk_f, mnt_f))
         finally:
@@ -79,13 +82,26 @@ def drive(run, server, sim, host_dir, state, e, f):
     # Another arrival while the dialog is up brings no second dialog.
     run.send("arrive 5")
     check("the window takes the second arrival", run.wait_for("8000 arrive type 5"))
+    # An ordinary disk plugged in meanwhile, with the one arrival the system
+    # sends, is handled as soon as the dialog's pass ends.
+    stage.add_drive(sim, "g", ORDINARY_DISK)
+    run.send("arrive volume")
+    check("the window takes the ordinary disk's arrival", run.wait_for("8000 arrive type 2", times=2))
     time.sleep(1.0)
     check("no second password dialog", run.count("dialog 8001 open") == 1)
+    check("the ordinary disk waits while the pass runs",
+          "VX_OpenUDisk g" not in stage.read_gbk(sim + ".calls"))
 
     run.send("type 8001 pass0000", "press 1", "box", "type 8001 pass1234", "press 1")
     check("a wrong password is refused in a box", run.wait_for("\"口令错误,请重新输入!\""))
-    check("the right password opens the disk", run.wait_for("dialog 8001 end 1"))
+    check("the right password opens the disk", run.wait_for("dialog 8001 end 1", timeout=15))
+    ordinary_disk_handled(check, server, sim, os.path.join(host_dir, "usboperror.log"), "g", time.time())
     admitted_disk(check, server, sim, e[1], "e", settle=1.0)
+    # With the missed disk handled and the disk at e watched, no thread of
+    # the library wakes while nothing happens.
+    time.sleep(1.0)
+    woken = idle_wakeups(run.process.pid, 3.0)
+    check("no thread of the library wakes while idle", not woken, "context switches per thread: %r" % woken)
 
     # The disk is pulled out: the audit stops and the slot is re-armed.
     unplug(*e)
@@ -99,7 +115,7 @@ def drive(run, server, sim, host_dir, state, e, f):
     plug(*e)
     stage.set_mask(sim, None)
     run.send("arrive volume")
-    check("the re-arrival reaches the window", run.wait_for("8000 arrive type 2", times=2))
+    check("the re-arrival reaches the window", run.wait_for("8000 arrive type 2", times=3))
     time.sleep(1.5)
     inserted = sum(1 for t in server.texts() if "插入了涉密优盘(盘符:e" in t)
     check("a re-insert within 20 s brings no report and no dialog",
@@ -114,7 +130,7 @@ def drive(run, server, sim, host_dir, state, e, f):
     plug(*f)
     stage.add_drive(sim, "f", stage.DISK_F)
     run.send("arrive volume")
-    check("the suspended arrival reaches the window", run.wait_for("8000 arrive type 2", times=3))
+    check("the suspended arrival reaches the window", run.wait_for("8000 arrive type 2", times=4))
     time.sleep(1.5)
     check("a suspended pass does nothing",
           run.count("dialog 8001 open") == 1 and not any("盘符:f" in t for t in server.texts()))

@@ -21,7 +21,8 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tools", "demo"))
 import stage  # noqa: E402
-from checks import Checks, admitted_disk, no_events_after_removal  # noqa: E402
+from checks import (ORDINARY_DISK, Checks, admitted_disk, no_events_after_removal,  # noqa: E402
+                    ordinary_disk_handled)
 
 # Windows programs start through the project's launcher, which picks Wine's
 # loader by the program's architecture.
@@ -30,7 +31,7 @@ WINE = os.environ.get("TORVANE_WINE") or os.path.join(
 
 check = Checks("entry_wine_e2e")
 PASSWORD_TITLE = "请输入口令"
-LETTERS = ("m", "n")  # drive letters the test maps; left as they were
+LETTERS = ("m", "n", "o")  # drive letters the test maps; left as they were
 
 
 def windows_path(path):
@@ -111,7 +112,9 @@ def scenario(work, build, signal_exe, driver_exe):
         for d in disks.values():
             os.makedirs(d)
         env = dict(os.environ, SELVIK_SIM=windows_path(sim))
-        host = WineHost(os.path.join(host_dir, "torvane-host.exe"), env)
+        # Every exception the host's process raises is traced, so that one
+        # caught and survived is seen as well.
+        host = WineHost(os.path.join(host_dir, "torvane-host.exe"), dict(env, WINEDEBUG="-all,+seh"))
         tid = host.thread()
         if not check("DoWork runs on a thread of the host", tid is not None, "\n".join(host.errors)):
             return
@@ -132,6 +135,20 @@ def scenario(work, build, signal_exe, driver_exe):
         check("the hidden window is shown at 0,0 with size 0x0 as a tool window (no task-bar button)",
               signal("place", tid) == 0)
 
+        # Device broadcasts anyone can send: events without data and a
+        # number for it, and a removal whose header is too short for a
+        # volume, leave the window running with no exception raised.
+        for event, data in (("0x7", "0x41414141"), ("0x18", "0x10"), ("0x8006", "0x41414141")):
+            signal("post", tid, event, data)
+        signal("remove", tid, mask("m"), "8")  # shorter than any header: the system may drop it
+        check("a removal whose header is too short for a volume is taken",
+              signal("remove", tid, mask("m"), "12") == 0)
+        time.sleep(1.0)
+        faults = [e for e in host.errors if re.search(r"c0000005|page fault", e, re.I)]
+        check("foreign device broadcasts raise no exception and leave the window running",
+              not faults and signal("alive", tid) == 0 and host.process.poll() is None,
+              "\n".join(faults[:5]) or "window gone")
+
         # Enter, Escape and the close command leave DoWork running.
         signal("key", tid, "enter")
         signal("key", tid, "escape")
@@ -149,8 +166,16 @@ def scenario(work, build, signal_exe, driver_exe):
         if not check("the arrival opens the password dialog", rc == 0, out):
             return
         check("the second arrival is taken", signal("arrive", tid, "0", "5") == 0)
+        # An ordinary disk plugged in meanwhile, with the one arrival the
+        # system sends: handled as soon as the pass of the dialog ends.
+        o = "o"
+        stage.add_drive(sim, o, ORDINARY_DISK)
+        drives.plug(o, disks[o])
+        check("the ordinary disk's arrival is taken", signal("arrive", tid, mask(o)) == 0)
         time.sleep(1.5)
         check("an arrival while the dialog is open brings no second dialog", dialogs() == 1)
+        check("the ordinary disk waits while the pass runs",
+              "VX_OpenUDisk o" not in stage.read_gbk(sim + ".calls"))
         rc, out = drive("dialog", PASSWORD_TITLE, "type", "8001", "pass0000", "click", "1", "box",
                         "type", "8001", "pass1234", "click", "1", "gone")
         check("a wrong password is refused in a box, the right one opens the disk",
@@ -161,6 +186,7 @@ def scenario(work, build, signal_exe, driver_exe):
         check("the use consumed is told in a notice box",
               box.returncode == 0 and "减少一次授权在该安全域上的使用次数" in box.stdout.decode("utf-8", "replace"),
               box.stdout + box.stderr)
+        ordinary_disk_handled(check, server, sim, os.path.join(host_dir, "usboperror.log"), o, time.time())
         folder = disks[m]
         admitted_disk(check, server, sim, folder, m, settle=1.5)
 

@@ -5,7 +5,13 @@
 //                                          TYPE 2 (default) sends a volume
 //                                          with unit mask MASK, another type
 //                                          a bare broadcast header
-//   device_signal remove TID MASK          DBT_DEVICEREMOVECOMPLETE, volume
+//   device_signal remove TID MASK [SIZE]   DBT_DEVICEREMOVECOMPLETE, volume;
+//                                          SIZE: the size the header gives
+//                                          (a short one), the mask still sent
+//   device_signal post TID EVENT LPARAM    WM_DEVICECHANGE posted with a bare
+//                                          number for event data, as any
+//                                          process can; exit 0 whether or not
+//                                          the system took it
 //   device_signal key TID enter|escape     the key pressed at the window
 //   device_signal close TID                WM_CLOSE to the window
 //   device_signal quit TID                 WM_QUIT posted to the thread
@@ -110,7 +116,7 @@ bool Send(HWND hwnd, WPARAM event, const void* data) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: device_signal arrive|remove|key|close|quit|alive|place TID [...] | count|box TITLE | "
+  std::fprintf(stderr, "usage: device_signal arrive|remove|post|key|close|quit|alive|place TID [...] | count|box TITLE | "
                "atom add|delete NAME\n");
   return 2;
 }
@@ -141,9 +147,10 @@ int main(int argc, char** argv) {
   }
   if ((verb == "arrive" || verb == "remove") && argc >= 4) {
     const DWORD mask = std::strtoul(argv[3], nullptr, 0);
-    const DWORD type = argc >= 5 ? std::strtoul(argv[4], nullptr, 0) : DBT_DEVTYP_VOLUME;
+    const DWORD type = verb == "arrive" && argc >= 5 ? std::strtoul(argv[4], nullptr, 0) : DBT_DEVTYP_VOLUME;
     DEV_BROADCAST_VOLUME volume = {};
-    volume.dbcv_size = sizeof volume;
+    volume.dbcv_size =
+        verb == "remove" && argc >= 5 ? std::strtoul(argv[4], nullptr, 0) : static_cast<DWORD>(sizeof volume);
     volume.dbcv_devicetype = type;
     volume.dbcv_unitmask = mask;
     DEV_BROADCAST_HDR header = {};
@@ -151,6 +158,13 @@ int main(int argc, char** argv) {
     header.dbch_devicetype = type;
     const void* data = type == DBT_DEVTYP_VOLUME ? static_cast<const void*>(&volume) : &header;
     return Send(hwnd, verb == "arrive" ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE, data) ? 0 : 1;
+  }
+  if (verb == "post" && argc == 5) {
+    const WPARAM event = std::strtoull(argv[3], nullptr, 0);
+    const LPARAM data = static_cast<LPARAM>(std::strtoull(argv[4], nullptr, 0));
+    const bool taken = ::PostMessageW(hwnd, WM_DEVICECHANGE, event, data) != FALSE;
+    std::printf("post 0x%llx %s\n", static_cast<unsigned long long>(event), taken ? "taken" : "refused");
+    return 0;
   }
   if (verb == "key" && argc == 4) {
     const WPARAM key = std::strcmp(argv[3], "enter") == 0 ? VK_RETURN : VK_ESCAPE;
