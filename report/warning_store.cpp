@@ -146,9 +146,10 @@ int SalvageAndAppend(const std::string& storePath, std::string_view record) {
   }
   char line[160];
   std::snprintf(line, sizeof line,
-                "Error:Store damaged, %llu bytes unreadable, %llu records salvaged\n",
+                "Error:Store damaged, %llu bytes unreadable, %llu records salvaged, %llu records lost\n",
                 static_cast<unsigned long long>(salvaged.unreadable),
-                static_cast<unsigned long long>(salvaged.records));
+                static_cast<unsigned long long>(salvaged.records),
+                static_cast<unsigned long long>(salvaged.lost));
   WriteOperationLog(line);
 
   std::string plain = std::move(salvaged.plaintext);
