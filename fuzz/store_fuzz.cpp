@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (salvaged.unreadable > size) __builtin_trap();
   if ((salvaged.records == 0) != salvaged.plaintext.empty()) __builtin_trap();
   if (!salvaged.plaintext.empty() && salvaged.plaintext.back() != ',') __builtin_trap();
-  if (salvaged.plaintext.size() > size) __builtin_trap();
+  if (salvaged.plaintext.size() + salvaged.unreadable > size) __builtin_trap();
+  if (!salvaged.plaintext.empty() && !salvaged.plaintext.ends_with("|,")) __builtin_trap();
   // The plaintext itself as records, for split inputs that decrypt rarely.
   (void)torvane::report::SplitWarningRecords(bytes);
   // The tail decoder an append uses on the file's last two blocks.
