@@ -1,6 +1,5 @@
 #include "admission/edit_password_dlg.h"
 
-
 #include "admission/disk_recheck.h"
 #include "admission/event_text.h"
 #include "admission/secret_text.h"
