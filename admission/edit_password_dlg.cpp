@@ -1,7 +1,6 @@
 #include "admission/edit_password_dlg.h"
 
-#include <cstring>
-
+#include "admission/disk_recheck.h"
 #include "admission/event_text.h"
 #include "admission/secret_text.h"
 #include "admission/texts.h"
@@ -29,11 +28,8 @@ PasswordRule CheckNewPassword(std::string_view oldPassword, std::string_view new
   return digit && letter ? PasswordRule::kOk : PasswordRule::kNeedDigitAndLetter;
 }
 
-CEditPasswordDlg::CEditPasswordDlg(AdmissionServices& services, char letter, std::string_view serial)
-    : services_(services), letter_(letter) {
-  const std::size_t n = GbkPrefixLength(serial, sizeof serial_ - 1);
-  std::memcpy(serial_, serial.data(), n);
-}
+CEditPasswordDlg::CEditPasswordDlg(AdmissionServices& services, char letter, const DiskIds& ids)
+    : services_(services), letter_(letter), ids_(ids) {}
 
 bool CEditPasswordDlg::OnInitDialog(platform::DialogWindow& window) {
   window.CenterWindow();
@@ -71,21 +67,30 @@ void CEditPasswordDlg::Change(platform::DialogWindow& window) {
   if (!disk || disk->IsDIZaraz(letter_) == 0) {
     return box(text::kNoClassifiedDisk, platform::kMbIconExclamation);
   }
+  switch (RecheckDisk(services_, window, *disk, letter_, ids_)) {
+    case DiskAtLetter::kSame:
+      break;
+    case DiskAtLetter::kUnreadable:
+      return;  // the user may try again
+    case DiskAtLetter::kSwapped:
+      swapped_ = true;
+      return window.EndDialog(platform::kIdCancel);
+  }
   RegInfo reg{};
   const std::int32_t registration = disk->LoadRegInfo(&reg);
   reg.ownerName[sizeof reg.ownerName - 1] = '\0';
   const bool named = registration == 0;
   const std::int32_t changed = disk->ChangeUserPasswd(oldPassword.c_str(), newPassword.c_str());
   if (changed == 0) {
-    const EventText t = named ? FormatEventText(text::kChangedOwner, letter_, serial_, reg.ownerName)
-                              : FormatEventText(text::kChangedCode, letter_, serial_, registration);
+    const EventText t = named ? FormatEventText(text::kChangedOwner, letter_, ids_.serial, reg.ownerName)
+                              : FormatEventText(text::kChangedCode, letter_, ids_.serial, registration);
     services_.Report(t.view(), kEventType);
     window.EndDialog(platform::kIdOk);
     return;
   }
   box(text::kChangeFailed, platform::kMbIconExclamation);
-  const EventText t = named ? FormatEventText(text::kChangeFailedOwner, letter_, serial_, reg.ownerName)
-                            : FormatEventText(text::kChangeFailedCode, letter_, serial_, registration);
+  const EventText t = named ? FormatEventText(text::kChangeFailedOwner, letter_, ids_.serial, reg.ownerName)
+                            : FormatEventText(text::kChangeFailedCode, letter_, ids_.serial, registration);
   services_.Report(t.view(), kEventType);
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "admission/disk_ids.h"
 #include "admission/selvik_records.h"
 #include "admission/services.h"
 #include "platform/dialog.h"
@@ -25,17 +26,23 @@ class CEditPasswordDlg final : public platform::DialogHandler {
   static constexpr int kConfirmEdit = 8004;
   static constexpr std::size_t kMinLength = 8;
 
-  CEditPasswordDlg(AdmissionServices& services, char letter, std::string_view serial);
+  // `ids`: the disk the password dialog was opened for; another disk found
+  // at the letter is not changed, and ends this dialog with IDCANCEL.
+  CEditPasswordDlg(AdmissionServices& services, char letter, const DiskIds& ids);
 
   bool OnInitDialog(platform::DialogWindow& window) override;
   void OnCommand(platform::DialogWindow& window, int id) override;
+
+  // Whether the dialog ended because another disk was at the letter.
+  bool swapped() const { return swapped_; }
 
  private:
   void Change(platform::DialogWindow& window);
 
   AdmissionServices& services_;
   char letter_;
-  char serial_[kSerialSize] = {};
+  DiskIds ids_;
+  bool swapped_ = false;
 };
 
 }  // namespace torvane::admission

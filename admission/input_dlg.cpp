@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "admission/disk_recheck.h"
 #include "admission/edit_password_dlg.h"
 #include "admission/event_text.h"
 #include "admission/secret_text.h"
@@ -101,27 +102,27 @@ void CInputDlg::StartFormatProgram() {
 }
 
 bool CInputDlg::StillTheSameDisk(platform::DialogWindow& window, SecureDisk& disk) {
-  DiskIds now;
-  if (!ReadDiskIds(disk, letter_, now)) {
-    Box(window, text::kNoClassifiedDisk);  // cannot tell which disk is there: try again
-    return false;
+  switch (RecheckDisk(services_, window, disk, letter_, ids_)) {
+    case DiskAtLetter::kSame:
+      return true;
+    case DiskAtLetter::kUnreadable:
+      return false;  // the user may try again
+    case DiskAtLetter::kSwapped:
+      break;
   }
-  if (SameDisk(now, ids_)) return true;
-  // Another disk is at the letter: the authorization and accessValue were
-  // decided for the first one, so this one is not opened at all.
-  const EventText t = FormatEventText(text::kDiskSwapped, letter_, serial_, now.serial);
-  services_.Report(t.view(), kEventType);
-  services_.Log(LogSafeText(t.view()));
-  Box(window, t.c_str());
+  // The authorization and accessValue were decided for the first disk, so
+  // this one is not opened at all.
   window.EndDialog(platform::kIdCancel);
   return false;
 }
 
 void CInputDlg::ChangePassword(platform::DialogWindow& window) {
-  CEditPasswordDlg change(services_, letter_, serial_);
+  CEditPasswordDlg change(services_, letter_, ids_);
   window.EnableItem(kChangeButton, false);
   services_.Ui().RunModal(CEditPasswordDlg::kTemplate, change);
   window.EnableItem(kChangeButton, true);
+  // The swap is already told: this dialog was for the first disk too.
+  if (change.swapped()) window.EndDialog(platform::kIdCancel);
 }
 
 }  // namespace torvane::admission

@@ -2,18 +2,25 @@
 
 #include "config/host_directory.h"
 #include "platform/profile.h"
+#include "report/planted_file.h"
 
 namespace torvane::config {
 namespace {
 
 std::string PathOf(const char* file) { return HostDirectory() + file; }
 
+// A link, FIFO or folder planted under a configuration file's name is not
+// read (the platform's profile reads would follow a link or wait on a FIFO):
+// its keys read as missing.
+bool Refused(const std::string& path) { return report::RefusePlanted("Configuration file", path); }
+
 std::int32_t ReadInt(const char* file, const char* key) {
-  return platform::ProfileInt(kSection, key, 0, PathOf(file));
+  const std::string path = PathOf(file);
+  return Refused(path) ? 0 : platform::ProfileInt(kSection, key, 0, path);
 }
 
 std::string ReadText(const std::string& path, const char* key, const char* fallback) {
-  return platform::ProfileString(kSection, key, fallback, kTextLimit, path);
+  return Refused(path) ? fallback : platform::ProfileString(kSection, key, fallback, kTextLimit, path);
 }
 
 }  // namespace

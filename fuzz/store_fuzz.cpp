@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "report/store_chain.h"
+#include "report/store_cipher.h"
 #include "report/store_format.h"
 #include "report/store_salvage.h"
 #include "report/warning_store.h"
@@ -24,7 +25,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (salvaged.unreadable > size) __builtin_trap();
   if ((salvaged.records == 0) != salvaged.plaintext.empty()) __builtin_trap();
   if (!salvaged.plaintext.empty() && salvaged.plaintext.back() != ',') __builtin_trap();
-  if (salvaged.plaintext.size() > size) __builtin_trap();
+  if (salvaged.plaintext.size() + salvaged.unreadable > size) __builtin_trap();
+  if (!salvaged.plaintext.empty() && !salvaged.plaintext.ends_with("|,")) __builtin_trap();
+  // The input as a store's plaintext, its last byte cut: the record frame
+  // parser over text that random ciphertext rarely decrypts to.
+  std::string cipher;
+  if (torvane::report::StoreCipher().Encrypt(bytes, cipher) == 0 && !cipher.empty()) {
+    cipher.pop_back();
+    const auto framed = torvane::report::SalvageWarningStore(cipher);
+    if (framed.plaintext.size() > size || framed.plaintext.size() + framed.unreadable > cipher.size())
+      __builtin_trap();
+  }
   // The plaintext itself as records, for split inputs that decrypt rarely.
   (void)torvane::report::SplitWarningRecords(bytes);
   // The tail decoder an append uses on the file's last two blocks.

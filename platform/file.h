@@ -25,7 +25,9 @@ class File {
     std::size_t bytes = 0;
   };
 
-  // Empty when the file cannot be opened in that mode.
+  // Empty when the file cannot be opened in that mode. Only a regular file
+  // is opened: a link (a reparse point on Windows) planted under the name is
+  // not followed, and a FIFO or device is refused without waiting on it.
   static std::optional<File> Open(const std::string& path, Mode mode);
 
   File(File&&) noexcept;
@@ -50,6 +52,10 @@ class File {
 };
 
 bool FileExists(const std::string& path);
+// Whether something other than a regular file sits under the name: a link
+// or other reparse point, a FIFO, a device or a folder. Looks at the name
+// itself, never where a link leads.
+bool PlantedAt(const std::string& path);
 // Deletes a file; false when it could not be deleted (or did not exist).
 bool RemoveFile(const std::string& path);
 // Renames a file; fails, changing nothing, when `to` already exists.

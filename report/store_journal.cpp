@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "report/planted_file.h"
 #include "report/store_format.h"
 
 namespace torvane::report {
@@ -91,6 +92,12 @@ void RemoveStoreJournal(const std::string& storePath) {
 
 void RecoverStoreJournal(const std::string& storePath, platform::File& store) {
   const std::string path = StoreJournalPath(storePath);
+  // A link or FIFO under the note's name is no note: it is logged, never
+  // read or waited on, and removed (the name itself, not what it points to).
+  if (RefusePlanted("Store journal", path)) {
+    platform::RemoveFile(path);
+    return;
+  }
   if (!platform::FileExists(path)) return;
   std::string bytes;
   if (auto file = platform::File::Open(path, platform::File::Mode::kReadShared)) {

@@ -2,39 +2,65 @@
 
 #include "report/store_cipher.h"
 #include "report/store_format.h"
+#include "report/store_record_frame.h"
 
 namespace torvane::report {
 namespace {
 
-// Where the message ends: just after the "," before the last valid padding
-// found at a block boundary, or npos.
-std::size_t PaddedEnd(std::string_view plain) {
+constexpr std::size_t npos = std::string_view::npos;
+
+struct MessageEnd {
+  std::size_t end = npos;  // just after the message's last ","
+  std::size_t padding = 0;
+};
+
+// The last valid padding found at a block boundary after a ",".
+MessageEnd PaddedEnd(std::string_view plain) {
   for (std::size_t end = plain.size(); end >= kStoreBlock; end -= kStoreBlock) {
     const auto pad = static_cast<unsigned char>(plain[end - 1]);
     if (pad == 0 || pad > kStoreBlock || end - pad == 0) continue;
     bool valid = plain[end - pad - 1] == ',';
     for (std::size_t i = end - pad; valid && i < end; ++i)
       valid = static_cast<unsigned char>(plain[i]) == pad;
-    if (valid) return end - pad;
+    if (valid) return {end - pad, pad};
   }
-  return std::string_view::npos;
+  return {};
 }
 
-// Just after the last "," that ends a record: one after "|" when the text
-// holds such records, else any; 0 when there is none.
-std::size_t LastRecordEnd(std::string_view plain) {
-  const std::size_t bar = plain.rfind("|,");
-  if (bar != std::string_view::npos) return bar + 2;
-  const std::size_t comma = plain.rfind(',');
-  return comma == std::string_view::npos ? 0 : comma + 1;
+// The first record start at or after `from`: the message start or just
+// after a "|,", where a record header follows.
+std::size_t NextStart(std::string_view message, std::size_t from) {
+  if (from == 0 && RecordHeaderEnd(message, 0) != npos) return 0;
+  for (std::size_t comma = message.find("|,", from < 2 ? 0 : from - 2); comma != npos;
+       comma = message.find("|,", comma + 1)) {
+    if (RecordHeaderEnd(message, comma + 2) != npos) return comma + 2;
+  }
+  return npos;
 }
 
-bool LooksLikeText(std::string_view record) {
-  for (const char c : record) {
-    const auto b = static_cast<unsigned char>(c);
-    if ((b < 0x20 && b != '\t' && b != '\r' && b != '\n') || b == 0x7f) return false;
+// Where the record whose text starts at `text` ends, given that the next
+// record starts at `next`; npos when it is not whole.
+std::size_t RecordEnd(std::string_view message, std::size_t text, std::size_t next) {
+  const std::size_t close = RecordTerminatorStart(message, next);
+  if (close != npos && close >= text && !HoldsFrameDebris(message.substr(text, close - text)))
+    return next;
+  for (std::size_t comma = message.find("|,", text); comma != npos && comma + 2 <= next;
+       comma = message.find("|,", comma + 1)) {
+    const std::size_t open = RecordTerminatorStart(message, comma + 2);
+    if (open == npos || open < text) continue;
+    return HoldsFrameDebris(message.substr(text, open - text)) ? npos : comma + 2;
   }
-  return true;
+  return npos;
+}
+
+// Records in an unreadable stretch: one per terminator it holds, and one
+// for a piece after its last.
+std::size_t RecordsIn(std::string_view stretch) {
+  std::size_t count = 0;
+  for (std::size_t comma = stretch.find("|,"); comma != npos; comma = stretch.find("|,", comma + 1))
+    if (RecordTerminatorStart(stretch, comma + 2) != npos) ++count;
+  if (!stretch.empty() && RecordTerminatorStart(stretch, stretch.size()) == npos) ++count;
+  return count;
 }
 
 }  // namespace
@@ -46,26 +72,27 @@ SalvagedStore SalvageWarningStore(std::string_view fileBytes) {
   std::string plain;
   if (whole == 0 || StoreCipher().Decrypt(fileBytes.substr(0, whole), plain, 0) != 0) return salvaged;
 
-  std::size_t end = PaddedEnd(plain);
-  const bool padded = end != std::string_view::npos;
-  if (!padded) end = LastRecordEnd(plain);
-  // Records one by one from the start (as SplitWarningRecords cuts them),
-  // up to the first that is not text.
-  const std::string_view candidate = std::string_view(plain).substr(0, end);
-  const std::string_view separator = candidate.ends_with("|,") ? "|," : ",";
-  std::size_t kept = 0;
-  while (kept < candidate.size()) {
-    const std::size_t stop = candidate.find(separator, kept) + separator.size();
-    if (!LooksLikeText(candidate.substr(kept, stop - kept - 1))) break;
-    kept = stop;
-    ++salvaged.records;
+  const MessageEnd padded = PaddedEnd(plain);
+  const std::string_view message =
+      std::string_view(plain).substr(0, padded.end == npos ? plain.size() : padded.end);
+  std::size_t unread = 0;  // start of the stretch not yet kept
+  for (std::size_t start = NextStart(message, 0); start != npos;) {
+    const std::size_t following = NextStart(message, start + 1);
+    const std::size_t next = following == npos ? message.size() : following;
+    const std::size_t end = RecordEnd(message, RecordHeaderEnd(message, start), next);
+    if (end != npos) {
+      salvaged.lost += RecordsIn(message.substr(unread, start - unread));
+      salvaged.plaintext.append(message.substr(start, end - start));
+      ++salvaged.records;
+      unread = end;
+    }
+    start = following;
   }
-  salvaged.plaintext.assign(candidate.substr(0, kept));
-  // The blocks that hold the kept records (their padding block too, when the
-  // records run to the message's end) count as read.
-  const std::size_t read = padded && kept == end ? end / kStoreBlock * kStoreBlock + kStoreBlock
-                                                 : (kept + kStoreBlock - 1) / kStoreBlock * kStoreBlock;
-  salvaged.unreadable = fileBytes.size() - read;
+  salvaged.lost += RecordsIn(message.substr(unread));
+  // Bytes read: those of the kept records, and the padding when the records
+  // run to the message's intact end.
+  const bool toTheEnd = padded.end != npos && unread == message.size() && salvaged.records != 0;
+  salvaged.unreadable = fileBytes.size() - salvaged.plaintext.size() - (toTheEnd ? padded.padding : 0);
   return salvaged;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // Recovery of a store that does not decrypt whole: cut short, with bytes
-// added after its end, or damaged in its last blocks. CBC decrypts every
-// whole block from the block before it alone, so the records that the
-// damage did not reach can still be read.
+// added after its end, or damaged anywhere. CBC decrypts every whole block
+// from the block before it alone, so the records that the damage did not
+// reach, before it and after it, can still be read.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -10,16 +10,21 @@
 namespace torvane::report {
 
 struct SalvagedStore {
-  std::string plaintext;          // whole records, each followed by ","
+  std::string plaintext;          // whole records, each followed by ",", in order
   std::size_t records = 0;        // how many
+  std::size_t lost = 0;           // records seen in the unreadable stretches
   std::uint64_t unreadable = 0;   // bytes of the file they do not come from
 };
 
-// The leading whole records of a damaged store's file bytes. The records end
-// where an intact end of message (a "," and valid padding) is found at a
-// block boundary; failing that, at the last "," that ends a record among the
-// whole blocks. A record holding control bytes (what a wrong block decrypts
-// to, almost always) ends the salvage, so a foreign file yields nothing.
+// The whole records of a damaged store's file bytes, read by their frame
+// (see store_record_frame.h). A record starts where the message starts or
+// just after a "|," and must open with its "guid|when|" header. It ends at
+// the terminator "|type|," that the next record's header (or the message's
+// end) follows, so its text may hold "|", "," and control bytes; when its
+// text holds debris of a header (damage across a record boundary) it ends
+// at its first terminator instead, or is lost. The message ends where an
+// intact end (a "," and valid padding at a block boundary) is found; failing
+// that, with the last whole block.
 SalvagedStore SalvageWarningStore(std::string_view fileBytes);
 
 }  // namespace torvane::report

@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "platform/file.h"
 #include "report/operation_log.h"
+#include "report/planted_file.h"
 #include "report/store_chain.h"
 #include "report/store_cipher.h"
 #include "report/store_format.h"
@@ -104,10 +105,14 @@ std::string SalvagePath(const std::string& storePath) { return storePath + ".sal
 // A salvaged store is written beside the damaged one first and renamed into
 // place once it is on disk; a crash between setting the damaged store aside
 // and that rename leaves only the salvaged copy, which is put in place here.
+// Only a regular file is ever renamed into place: a link planted under the
+// salvage's name would have the consumer read, and appends write, elsewhere.
 void FinishSalvage(const std::string& storePath) {
   const std::string salvage = SalvagePath(storePath);
-  if (!platform::FileExists(storePath) && platform::FileExists(salvage))
-    platform::RenameFile(salvage, storePath);
+  if (platform::FileExists(storePath) || platform::PlantedAt(storePath) ||
+      !platform::FileExists(salvage) || RefusePlanted("Store salvage", salvage))
+    return;
+  platform::RenameFile(salvage, storePath);
 }
 
 std::optional<std::string> ReadWhole(const std::string& path) {
@@ -146,9 +151,10 @@ int SalvageAndAppend(const std::string& storePath, std::string_view record) {
   }
   char line[160];
   std::snprintf(line, sizeof line,
-                "Error:Store damaged, %llu bytes unreadable, %llu records salvaged\n",
+                "Error:Store damaged, %llu bytes unreadable, %llu records salvaged, %llu records lost\n",
                 static_cast<unsigned long long>(salvaged.unreadable),
-                static_cast<unsigned long long>(salvaged.records));
+                static_cast<unsigned long long>(salvaged.records),
+                static_cast<unsigned long long>(salvaged.lost));
   WriteOperationLog(line);
 
   std::string plain = std::move(salvaged.plaintext);
@@ -178,7 +184,8 @@ int SalvageAndAppend(const std::string& storePath, std::string_view record) {
     platform::RemoveFile(salvage);
     return -1;
   }
-  if (!platform::RenameFile(salvage, storePath)) return -1;  // the next append retries
+  if (RefusePlanted("Store salvage", salvage) || !platform::RenameFile(salvage, storePath))
+    return -1;  // the next append retries
   if (auto store = File::Open(storePath, File::Mode::kReadWriteAlways)) MirrorSize(*store);
   return 0;
 }
@@ -187,7 +194,10 @@ int AppendLocked(const std::string& storePath, std::string_view record) {
   using platform::File;
   FinishSalvage(storePath);
   auto store = File::Open(storePath, File::Mode::kReadWriteAlways);
-  if (!store) return -1;
+  if (!store) {
+    RefusePlanted("Store", storePath);
+    return -1;
+  }
   RecoverStoreJournal(storePath, *store);
   const auto size = store->Size();
   if (!size || *size >= kStoreLimit) return -1;

@@ -81,6 +81,11 @@ bool FileExists(const std::string& path) {
   return !path.empty() && ::stat(path.c_str(), &st) == 0;
 }
 
+bool PlantedAt(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+}
+
 bool RemoveFile(const std::string& path) { return !path.empty() && ::unlink(path.c_str()) == 0; }
 
 bool RenameFile(const std::string& from, const std::string& to) {

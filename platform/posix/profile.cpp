@@ -1,9 +1,12 @@
 #include "platform/profile.h"
 
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "platform/posix/profile_ini.h"
+#include "platform/posix/safe_file.h"
 
 namespace torvane::platform {
 namespace {
@@ -11,13 +14,25 @@ namespace {
 // Configuration files are small; anything past this is not read.
 constexpr std::size_t kMaxProfileBytes = 4 * 1024 * 1024;
 
+// A regular file only: a planted link is not followed and a FIFO is not
+// waited on, so a configuration read never stalls the scan pass.
 std::optional<std::string> ReadFileBounded(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string data;
-  data.resize(kMaxProfileBytes);
-  in.read(data.data(), static_cast<std::streamsize>(data.size()));
-  data.resize(static_cast<std::size_t>(in.gcount()));
+  struct Descriptor {
+    int fd;
+    ~Descriptor() {
+      if (fd >= 0) ::close(fd);
+    }
+  } file{OpenRegularFile(path, O_RDONLY, 0)};
+  if (file.fd < 0) return std::nullopt;
+  std::string data(kMaxProfileBytes, '\0');
+  std::size_t got = 0;
+  while (got < data.size()) {
+    const ssize_t n = ::read(file.fd, data.data() + got, data.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  data.resize(got);
   return data;
 }
 

@@ -25,6 +25,16 @@ OVERLAPPED At(std::uint64_t offset) {
 // One call moves at most this much, so a DWORD count never overflows.
 constexpr std::size_t kChunk = 0x40000000;
 
+constexpr DWORD kNotAFile =
+    FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
+
+// A file on a disk that is no reparse point (a link opened as itself).
+bool RegularFile(HANDLE h) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  return ::GetFileType(h) == FILE_TYPE_DISK && ::GetFileInformationByHandle(h, &info) &&
+         (info.dwFileAttributes & kNotAFile) == 0;
+}
+
 }  // namespace
 
 File::File(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}
@@ -34,13 +44,17 @@ File::~File() = default;
 
 std::optional<File> File::Open(const std::string& path, Mode mode) {
   if (path.empty()) return std::nullopt;
+  // A reparse point under the name is opened as itself, never followed, and
+  // then refused.
+  constexpr DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
   HANDLE h = mode == Mode::kReadShared
                  ? ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                                 nullptr, OPEN_EXISTING, flags, nullptr)
                  : ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                 OPEN_ALWAYS, flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) return std::nullopt;
   auto handle = std::make_unique<Handle>(h);
+  if (!RegularFile(h)) return std::nullopt;
   handle->path = path;
   return File(std::move(handle));
 }
@@ -95,6 +109,11 @@ bool File::Sync() {
 
 bool FileExists(const std::string& path) {
   return !path.empty() && ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool PlantedAt(const std::string& path) {
+  const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & kNotAFile) != 0;
 }
 
 bool RemoveFile(const std::string& path) {

@@ -2,6 +2,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "admission/edit_password_dlg.h"
 #include "admission/event_text.h"
 #include "admission/texts.h"
@@ -54,7 +56,11 @@ std::string T(const EventText& t) { return std::string(t.view()); }
 class EditPasswordTest : public test::AdmissionTest {
  protected:
   int Run(char letter = 'e') {
-    CEditPasswordDlg dialog(*services_, letter, "SN-E");
+    DiskIds ids;
+    std::strcpy(ids.vid, "0951");
+    std::strcpy(ids.pid, "1666");
+    std::strcpy(ids.serial, "SN-E");
+    CEditPasswordDlg dialog(*services_, letter, ids);
     return services_->Ui().RunModal(CEditPasswordDlg::kTemplate, dialog);
   }
   static std::string Box(const char* text, unsigned icon) {
@@ -82,7 +88,8 @@ TEST_F(EditPasswordTest, SuccessfulChangeIsReportedWithoutABox) {
   EXPECT_EQ(Run(), platform::kIdOk);
   EXPECT_THAT(services_->Reports(), ElementsAre(T(FormatEventText(text::kChangedOwner, 'e', "SN-E", "Owner"))));
   EXPECT_THAT(services_->Boxes(), IsEmpty());
-  EXPECT_THAT(sim_->Calls(), ElementsAre("VX_IsDIZaraz e -> 1", "VX_LoadRegInfo -> 0",
+  EXPECT_THAT(sim_->Calls(), ElementsAre("VX_IsDIZaraz e -> 1", "VX_GetUDiskInfoByDriver e -> 0",
+                                         "VX_LoadRegInfo -> 0",
                                          "VX_ChangeUserPasswd pass1234 new1pass -> 0"));
   EXPECT_EQ(sim_->Value("drive e", "password"), "new1pass");
 }
@@ -106,6 +113,23 @@ TEST_F(EditPasswordTest, PulledDiskIsFoundAfterTheLocalRules) {
   EXPECT_THAT(services_->Boxes(),
               ElementsAre(Box(text::kNewMismatch, 0x10), Box(text::kNoClassifiedDisk, 0x30)));
   EXPECT_THAT(sim_->Calls(), ElementsAre("VX_IsDIZaraz h -> 0"));
+}
+
+// Disk B put in at the letter while the dialog is up: its password is not
+// changed, and the swap is reported, logged and shown as the unlock path
+// does it.
+TEST_F(EditPasswordTest, AnotherDiskAtTheLetterIsNotChanged) {
+  Start(kDiskE + "[spare e]\nvid = 0951\npid = 1666\nserial = SN-B\nclassified = 1\nowner = B\n"
+                 "password = bbbb1234\n",
+        "call swap\n" + Fill("bbbb1234", "new1pass", "new1pass"));
+  services_->ui->SetHook("swap", [this] { sim_->Swap('e'); });
+  EXPECT_EQ(Run(), platform::kIdCancel);
+  const std::string swapped = T(FormatEventText(text::kDiskSwapped, 'e', "SN-E", "SN-B"));
+  EXPECT_THAT(services_->Reports(), ElementsAre(swapped));
+  EXPECT_THAT(services_->Logs(), ElementsAre(swapped));
+  EXPECT_THAT(services_->Boxes(), ElementsAre(Box(swapped.c_str(), 0x30)));
+  EXPECT_THAT(sim_->Calls(), ElementsAre("VX_IsDIZaraz e -> 1", "VX_GetUDiskInfoByDriver e -> 0"));
+  EXPECT_EQ(sim_->Value("drive e", "password"), "bbbb1234");
 }
 
 }  // namespace

@@ -144,6 +144,20 @@ TEST_F(InputDlgTest, AnotherDiskAtTheLetterIsRefused) {
   EXPECT_EQ(sim_->Value("drive e", "opened"), "");
 }
 
+// A swap seen by the change-password dialog ends the password dialog too:
+// both were opened for the first disk.
+TEST_F(InputDlgTest, SwapSeenWhileChangingThePasswordEndsTheDialog) {
+  Start(kDiskE + "[spare e]\nvid = 0951\npid = 1666\nserial = SN-B\nclassified = 1\nowner = B\n"
+                 "password = bbbb1234\n",
+        "press 8000\ndialog 8002\ncall swap\ntype 8002 bbbb1234\ntype 8003 newpass9\n"
+        "type 8004 newpass9\npress 1\n");
+  services_->ui->SetHook("swap", [this] { sim_->Swap('e'); });
+  EXPECT_EQ(Run(), platform::kIdCancel);
+  EXPECT_THAT(services_->Reports(),
+              ElementsAre(T(FormatEventText(text::kDiskSwapped, 'e', "SN-E", "SN-B"))));
+  EXPECT_EQ(sim_->Value("drive e", "password"), "bbbb1234");
+}
+
 // The same disk pulled and put back is still the disk that was checked.
 TEST_F(InputDlgTest, TheSameDiskPutBackIsOpened) {
   Start(kDiskE + "[spare e]\nvid = 0951\npid = 1666\nserial = SN-B\nclassified = 1\n",

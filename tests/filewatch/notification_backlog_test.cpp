@@ -51,6 +51,20 @@ class HeldSink final : public ChangeSink {
     open_ = true;
     cv_.notify_all();
   }
+  // Holds the next file event again.
+  void Close() {
+    std::lock_guard guard(lock_);
+    open_ = false;
+  }
+  // Waits (up to a minute) for the `n`th loss notice to arrive.
+  void WaitForNotice(std::size_t n) {
+    std::unique_lock lock(lock_);
+    cv_.wait_for(lock, 60s, [&] {
+      std::size_t notices = 0;
+      for (const auto& entry : log_) notices += entry.rfind("lost ", 0) == 0;
+      return notices >= n;
+    });
+  }
   // Waits (up to a minute, against a hang) for the `n`th end to arrive.
   std::vector<std::string> WaitForEnd(std::size_t n = 1) {
     std::unique_lock lock(lock_);
@@ -119,6 +133,35 @@ TEST_F(NotificationBacklog, ALossIsCountedAndToldOnceWhereItBegan) {
   log = target_->WaitForEnd(2);
   EXPECT_EQ(log[log.size() - 2], "q:\\later");
   after->Detach();
+}
+
+// Two losses on one watch, the first notice delivered in between: the second
+// notice counts only the events lost since the first.
+TEST_F(NotificationBacklog, ASecondLossIsCountedFromTheFirstNotice) {
+  limit_ = EventPoster::SetBacklogLimit(200 * (sizeof(SinkEvent) + File(0).size()));
+  constexpr int kEvents = 2000;
+  for (int i = 0; i < kEvents; ++i) queued_->FileCreated(File(i));
+  target_->Open();
+  target_->WaitForNotice(1);
+  target_->Close();
+  for (int i = 0; i < kEvents; ++i) queued_->FileCreated("q:\\g" + std::to_string(i));
+  target_->Open();
+  queued_->WatchEnded("q:\\");
+  const auto log = target_->WaitForEnd();
+  // Each burst: the events that fitted, then one notice with the rest.
+  std::vector<std::uint64_t> delivered(1, 0), notices;
+  for (const auto& entry : log) {
+    if (entry.rfind("lost ", 0) == 0) {
+      notices.push_back(std::stoull(entry.substr(5)));
+      delivered.push_back(0);
+    } else if (entry != "end") {
+      ++delivered.back();
+    }
+  }
+  ASSERT_EQ(notices.size(), 2u) << "one notice per loss";
+  EXPECT_EQ(delivered[0] + notices[0], static_cast<std::uint64_t>(kEvents));
+  EXPECT_EQ(delivered[1] + notices[1], static_cast<std::uint64_t>(kEvents));
+  EXPECT_EQ(delivered[2], 0u);
 }
 
 TEST_F(NotificationBacklog, TheEndOfAWatchDoesNotWaitBehindABacklog) {

@@ -15,6 +15,7 @@
 #include <future>
 #include <sstream>
 
+#include "config/config.h"
 #include "config/host_directory.h"
 #include "platform/file.h"
 #include "platform/named_flag.h"
@@ -44,9 +45,13 @@ void ReturnsPromptly(const fs::path& fifo, Body body) {
   auto done = std::async(std::launch::async, body);
   if (done.wait_for(std::chrono::seconds(5)) == std::future_status::ready) return;
   ADD_FAILURE() << "blocked on the FIFO " << fifo;
-  const int other = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
-  done.wait();
-  if (other >= 0) ::close(other);
+  // Opening the other end wakes a blocked open; closing it at once lets a
+  // read that follows end instead of waiting for a writer. Again until the
+  // body has passed every FIFO it opens.
+  do {
+    const int other = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+    if (other >= 0) ::close(other);
+  } while (done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready);
 }
 
 class PlantedFiles : public ::testing::Test {
@@ -104,6 +109,60 @@ TEST_F(PlantedFiles, FifosAreRefusedWithoutBlocking) {
   ASSERT_TRUE(file);
   EXPECT_EQ(file->WriteAt(0, "abc").bytes, 3u);
   EXPECT_TRUE(File::Open(host_.dir() + "plain", File::Mode::kReadShared));
+}
+
+// A FIFO or link under a configuration file's name: every read returns at
+// once with the key's default (a scan pass would otherwise hold its progress
+// flag for ever), and the log says which file was refused.
+TEST_F(PlantedFiles, ConfigurationFilesAreReadOnlyAsRegularFiles) {
+  for (const char* name : {config::kPolicyFile, config::kIdentityFile, config::kRegistrationFile}) {
+    const fs::path fifo = Fifo(name);
+    ReturnsPromptly(fifo, [] {
+      EXPECT_EQ(config::ReadUfileAudit(), 0);
+      EXPECT_EQ(config::ReadUid(), "");
+      EXPECT_EQ(config::ReadReg(), "0");
+    });
+    EXPECT_NE(ReadAll(host_.path() / report::kOperationLogName)
+                  .find(std::string("Error:Configuration file refused, not a regular file: ") +
+                        host_.dir() + name),
+              std::string::npos)
+        << name;
+    fs::remove(fifo);
+  }
+  const fs::path identity = elsewhere_.Write("id.cfg", "[KOLMERA]\nUID=elsewhere\n");
+  fs::create_symlink(identity, host_.path() / config::kIdentityFile);
+  EXPECT_EQ(config::ReadUid(), "");
+}
+
+// A link planted as the salvaged store, with the store itself gone (as after
+// a crash part way through a salvage), is never renamed into place: the
+// append makes a store of its own and says why.
+TEST_F(PlantedFiles, SalvageLinkIsNotPutInPlace) {
+  const std::string store = host_.dir() + "info2.sys";
+  LinkToVictim(host_.path() / "info2.sys.salvage");
+  ASSERT_EQ(report::AppendWarningRecord(store, "record"), 0);
+  EXPECT_FALSE(fs::is_symlink(store));
+  EXPECT_EQ(report::ReadWarningStore(store), "record,");
+  EXPECT_EQ(ReadAll(victim_), "keep me");
+  EXPECT_NE(ReadAll(host_.path() / report::kOperationLogName)
+                .find("Error:Store salvage refused, not a regular file: "),
+            std::string::npos);
+}
+
+// A link or FIFO planted as the store: the record is dropped, never written
+// through, and the log says so.
+TEST_F(PlantedFiles, PlantedStoreIsRefusedAndLogged) {
+  const std::string store = host_.dir() + "info2.sys";
+  LinkToVictim(store);
+  EXPECT_EQ(report::AppendWarningRecord(store, "record"), -1);
+  EXPECT_EQ(ReadAll(victim_), "keep me");
+  fs::remove(store);
+  const fs::path fifo = Fifo("info2.sys");
+  ReturnsPromptly(fifo, [&] { EXPECT_EQ(report::AppendWarningRecord(store, "record"), -1); });
+  const std::string log = ReadAll(host_.path() / report::kOperationLogName);
+  const std::string line = "Error:Store refused, not a regular file: " + store;
+  EXPECT_NE(log.find(line), std::string::npos) << log;
+  EXPECT_NE(log.find(line, log.find(line) + 1), std::string::npos) << log;
 }
 
 TEST_F(PlantedFiles, RegistryTemporaryFileIsMadeAfresh) {

@@ -10,7 +10,8 @@ store lock's named mutex is shared between them).
 2. while another process holds the store lock an append waits, leaving the
    store untouched, and lands once the holder lets go;
 3. the reader refuses an absent, empty, damaged or foreign file, and prints
-   what a cut store still holds.
+   what a cut store still holds; of a store damaged in the middle it prints
+   the records the library's salvage keeps.
 """
 import os
 import re
@@ -141,6 +142,30 @@ def main():
               len(salvaged) == PROCESSES * RECORDS and
               salvaged == lines[:PROCESSES * RECORDS],
               f"dump of a cut store: exit {rc}, {len(salvaged)} records, {err!r}")
+        # Damaged in the middle and cut short: dump prints the records before
+        # and after the damage, and the library's salvage keeps exactly those.
+        # The flip garbles its block (over the end of record 399 and the id of
+        # record 400) and the same byte of the next, in 400's time stamp.
+        stamp = sum(len(line) + 1 for line in lines[:400]) + lines[400].index("|") + 1
+        middle = stamp - 16 + 2
+        hit = data[:middle] + bytes([data[middle] ^ 0x80]) + data[middle + 1:-5]
+        path = os.path.join(tmp, "hit.sys")
+        open(path, "wb").write(hit)
+        rc, out, err = tool_run("dump", host_path(path))
+        printed = out.decode("latin-1").splitlines()
+        check(rc == 3 and b"records lost" in err and
+              len(printed) in (len(lines) - 2, len(lines) - 1) and printed[-1] == lines[-1] and
+              lines[401] in printed and lines[400] not in printed,
+              f"dump of a store hit in the middle: exit {rc}, {len(printed)} records, {err!r}")
+        live = os.path.join(tmp, "live")
+        os.mkdir(live)
+        shutil.copyfile(path, os.path.join(live, "info2.sys"))
+        appender = run(helper, "append", host_path(os.path.join(live, "info2.sys")), "8", "1")
+        appender.communicate(timeout=60)
+        rc, out, err = tool_run("dump", host_path(os.path.join(live, "info2.sys")))
+        kept = out.decode("latin-1").splitlines()
+        check(rc == 0 and kept[:-1] == printed and kept[-1].startswith("WS-8|"),
+              f"salvaged store holds what dump printed: exit {rc}, {len(kept)} records {err!r}")
         for name, content in cases.items():
             path = os.path.join(tmp, name + ".sys")
             if content is not None:

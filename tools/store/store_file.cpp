@@ -53,6 +53,7 @@ Loaded LoadStore(const std::string& path) {
       loaded.records = report::SplitWarningRecords(salvaged.plaintext);
       loaded.plainSize = salvaged.plaintext.size();
       loaded.problem += "; " + std::to_string(salvaged.records) + " records salvaged, " +
+                        std::to_string(salvaged.lost) + " records lost, " +
                         std::to_string(salvaged.unreadable) + " bytes could not be read";
     } else {
       loaded.problem += "; no record could be salvaged";
