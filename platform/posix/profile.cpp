@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 
 #include "platform/posix/profile_ini.h"
@@ -15,7 +17,9 @@ namespace {
 constexpr std::size_t kMaxProfileBytes = 4 * 1024 * 1024;
 
 // A regular file only: a planted link is not followed and a FIFO is not
-// waited on, so a configuration read never stalls the scan pass.
+// waited on, so a configuration read never stalls the scan pass. What the
+// file holds is read a chunk at a time, up to the bound, so a small file
+// costs a small buffer.
 std::optional<std::string> ReadFileBounded(const std::string& path) {
   struct Descriptor {
     int fd;
@@ -24,15 +28,15 @@ std::optional<std::string> ReadFileBounded(const std::string& path) {
     }
   } file{OpenRegularFile(path, O_RDONLY, 0)};
   if (file.fd < 0) return std::nullopt;
-  std::string data(kMaxProfileBytes, '\0');
-  std::size_t got = 0;
-  while (got < data.size()) {
-    const ssize_t n = ::read(file.fd, data.data() + got, data.size() - got);
+  std::string data;
+  std::array<char, 4096> chunk;
+  while (data.size() < kMaxProfileBytes) {
+    const std::size_t want = std::min(chunk.size(), kMaxProfileBytes - data.size());
+    const ssize_t n = ::read(file.fd, chunk.data(), want);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
+    data.append(chunk.data(), static_cast<std::size_t>(n));
   }
-  data.resize(got);
   return data;
 }
 

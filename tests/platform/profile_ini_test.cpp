@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/posix/profile_ini.h"
+#include "platform/profile.h"
+#include "support/temp_dir.h"
 
 namespace torvane::platform::ini {
 namespace {
@@ -52,6 +54,22 @@ TEST(ProfileIni, IntegerReading) {
   EXPECT_EQ(ParseProfileInt("0b101"), 5);
   EXPECT_EQ(ParseProfileInt("0X10"), 0);
   EXPECT_EQ(ParseProfileInt("abc"), 0);
+}
+
+// The file is read up to 4 MiB, however it arrives: a key whose line ends
+// inside the bound is found, one past it is not, and a missing file gives
+// the default.
+TEST(ProfileIni, FileIsReadUpToItsBound) {
+  const test::TempDir dir;
+  constexpr std::size_t kBound = 4 * 1024 * 1024;
+  const std::string head = "[s]\nk=1\n";
+  std::string text = head + std::string(kBound - head.size() - 5, ';') + "\nj=2";
+  const std::string path = dir.Write("a.ini", text + "\nx=3\n");
+  EXPECT_EQ(ProfileString("s", "k", "d", 64, path), "1");
+  EXPECT_EQ(ProfileString("s", "j", "d", 64, path), "2");
+  EXPECT_EQ(ProfileString("s", "x", "d", 64, path), "d");
+  EXPECT_EQ(ProfileInt("s", "j", 7, path), 2);
+  EXPECT_EQ(ProfileString("s", "k", "d", 64, dir.dir() + "missing.ini"), "d");
 }
 
 }  // namespace
