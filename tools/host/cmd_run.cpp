@@ -21,18 +21,19 @@
 // The transcript goes to standard output (UTF-8 unless --raw).
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <thread>
 
 #include "platform/dynamic_library.h"
 #include "platform/environment.h"
 #include "platform/host_dir.h"
 #include "platform/pipe.h"
+#include "platform/stop_request.h"
 #include "platform/thread_quit.h"
 #include "tools/host/commands.h"
 #include "tools/host/shipped_library.h"
@@ -51,10 +52,6 @@ constexpr bool kScripted = true;
 
 constexpr auto kStopWait = std::chrono::seconds(10);
 constexpr auto kTranscriptWait = std::chrono::seconds(30);
-
-volatile std::sig_atomic_t g_stop = 0;
-
-extern "C" void OnStopSignal(int) { g_stop = 1; }
 
 struct Options {
   std::string dir;
@@ -192,8 +189,11 @@ int RunLibrary(const Args& args) {
     return 1;
   }
 
-  std::signal(SIGINT, OnStopSignal);
-  std::signal(SIGTERM, OnStopSignal);
+  std::string stopError;
+  if (!platform::stop_request::Install(&stopError)) {
+    std::fprintf(stderr, "torvane-host: %s\n", stopError.c_str());
+    return 1;
+  }
   std::atomic<std::uint32_t> threadId{0};
   std::atomic<bool> returned{false};
   std::atomic<int> result{-1};
@@ -201,13 +201,16 @@ int RunLibrary(const Args& args) {
     threadId.store(platform::CurrentThreadId());
     result.store(doWork(nullptr));
     returned.store(true);
+    platform::stop_request::Request();  // wakes the wait below
   });
   WaitFor([&] { return threadId.load() != 0 || returned.load() || kScripted; }, std::chrono::seconds(5));
   std::fprintf(stderr, "torvane-host: DoWork running on thread %u\n", static_cast<unsigned>(threadId.load()));
 
-  const auto limit = o.seconds > 0 ? std::chrono::steady_clock::duration(std::chrono::seconds(o.seconds))
-                                   : std::chrono::steady_clock::duration::max() / 2;
-  WaitFor([&] { return returned.load() || g_stop != 0; }, limit);
+  // Sleeps until a stop signal, the end of --seconds or DoWork's return:
+  // an idle host takes no wake-ups of its own.
+  std::optional<std::chrono::milliseconds> limit;
+  if (o.seconds > 0) limit = std::chrono::seconds(o.seconds);
+  platform::stop_request::Wait(limit);
 
   if (!returned.load()) {
     std::fprintf(stderr, "torvane-host: stopping DoWork\n");

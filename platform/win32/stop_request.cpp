@@ -1,0 +1,63 @@
+#include <windows.h>
+
+#include "platform/stop_request.h"
+
+namespace torvane::platform::stop_request {
+namespace {
+
+// A manual-reset event that the console control handler (run by the system
+// on a thread of its own) and Request() set; it lives as long as the
+// process, as the handler does.
+HANDLE g_event = nullptr;
+
+BOOL WINAPI OnConsoleControl(DWORD type) {
+  switch (type) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+      ::SetEvent(g_event);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+bool Install(std::string* error) {
+  if (g_event) return true;
+  g_event = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (!g_event) {
+    if (error) *error = "stop event: error " + std::to_string(::GetLastError());
+    return false;
+  }
+  if (!::SetConsoleCtrlHandler(OnConsoleControl, TRUE)) {
+    if (error) *error = "console control handler: error " + std::to_string(::GetLastError());
+    return false;
+  }
+  return true;
+}
+
+void Request() {
+  if (g_event) ::SetEvent(g_event);
+}
+
+bool Wait(std::optional<std::chrono::milliseconds> limit) {
+  if (!g_event) return false;
+  // Waits longer than a DWORD's milliseconds are waited in steps.
+  using Clock = std::chrono::steady_clock;
+  const auto end = limit ? Clock::now() + *limit : Clock::time_point::max();
+  for (;;) {
+    DWORD ms = INFINITE;
+    if (limit) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now());
+      if (left.count() <= 0) return false;
+      ms = left.count() >= 0x7fffffff ? 0x7fffffff : static_cast<DWORD>(left.count());
+    }
+    const DWORD r = ::WaitForSingleObject(g_event, ms);
+    if (r == WAIT_OBJECT_0) return true;
+    if (r != WAIT_TIMEOUT) return false;
+  }
+}
+
+}  // namespace torvane::platform::stop_request
