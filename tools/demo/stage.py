@@ -30,14 +30,14 @@ DISK_F = dict(DISK_E, serial="00AB77C01D2E3F40", pid="1667", password="word5678"
 class Server:
     """dedu_server.py on a free loopback port, recording every call."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, extra=()):
         self.folder = folder
         os.makedirs(folder, exist_ok=True)
         self.record = os.path.join(folder, "calls.jsonl")
         port_file = os.path.join(folder, "port")
         self.process = subprocess.Popen(
             [sys.executable, os.path.join(ROOT, "tools", "server", "dedu_server.py"),
-             "--port-file", port_file, "--record", self.record],
+             "--port-file", port_file, "--record", self.record] + list(extra),
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.time() + 20
         while not os.path.exists(port_file):

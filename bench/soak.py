@@ -1,0 +1,195 @@
+#!/usr/bin/env python3
+"""Soak: the shipped library resident in `torvane-host run` through many
+admissions of a classified disk, sampling what the host process holds.
+
+    soak.py native BUILD_DIR [--cycles N] [--every K] [--stall A:B] [--check]
+    soak.py wine BUILD_DIR DEVICE_SIGNAL UIDRIVER PROCESS_COUNTS [same options]
+
+A cycle: the disk arrives, the password dialog is answered, 5 files are
+written on the disk, the disk is pulled out. Two disks (two serials) take
+turns, so no arrival falls in the re-insert window. The stand-in server
+answers, except during cycles A to B (--stall), where it stalls; the events
+of those cycles reach it once it answers again.
+
+Samples at the start, after cycle 1, every K cycles and at the end: threads,
+open files (POSIX) or the process's handles and its USER and GDI objects
+(Windows, through PROCESS_COUNTS), private memory, and the whole process's
+wake-ups per second over a few idle seconds. Prints them as a table.
+
+--check (the short form in the test command) fails when, from cycle 1 on, a
+count (threads, open files, handles, USER, GDI objects) differs from the
+sample after cycle 1, when private memory grows by more than 64 KiB per
+1,000 cycles (at least 64 KiB), or when an event did not reach the server.
+Times are printed, never checked.
+"""
+import argparse
+import os
+import shutil
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tools", "demo"))
+import stage  # noqa: E402
+from soak_drivers import NativeDriver, WineDriver  # noqa: E402
+
+IDLE_SECONDS = 3.0
+FILES_PER_CYCLE = 5
+DISKS = (stage.DISK_E, stage.DISK_F)
+
+
+def cycle(driver, server, n):
+    """One admission with file activity; returns the events it should bring."""
+    disk = DISKS[n % 2]
+    driver.plug(disk)
+    driver.unlock(disk["password"], n)
+    # The watch starts once the use is consumed and its notice is answered.
+    deadline = time.time() + 30
+    while time.time() < deadline and server.texts().count_with("减少一次授权") < n:
+        if server.stalled:
+            break
+        time.sleep(0.05)
+    time.sleep(driver.settle)
+    for i in range(FILES_PER_CYCLE):
+        with open(os.path.join(driver.folder, "c%d-%d.txt" % (n, i)), "w") as fh:
+            fh.write("cycle %d file %d\n" % (n, i))
+    time.sleep(driver.settle)
+    driver.pull(n)
+    for i in range(FILES_PER_CYCLE):
+        os.remove(os.path.join(driver.folder, "c%d-%d.txt" % (n, i)))
+
+
+class Texts(list):
+    def count_with(self, text):
+        return sum(1 for t in self if text in t)
+
+
+class SoakServer(stage.Server):
+    """The stand-in server, its mode switched between answering and stalling."""
+
+    def __init__(self, folder):
+        self.mode_file = os.path.join(folder, "mode")
+        os.makedirs(folder, exist_ok=True)
+        self.set_mode(False)
+        super().__init__(folder, ["--mode-file", self.mode_file])
+
+    def set_mode(self, stall):
+        self.stalled = stall
+        with open(self.mode_file, "w") as f:
+            f.write("stall 30\n" if stall else "answer 0\n")
+
+    def texts(self):
+        return Texts(super().texts())
+
+
+def kib(n):
+    return "%.1f MiB" % (n / 1024.0)
+
+
+def print_table(rows, windows):
+    head = ["after", "threads", "handles" if windows else "files"]
+    if windows:
+        head += ["USER", "GDI"]
+    head += ["private", "wake-ups/s", "events"]
+    print("  ".join("%-12s" % h for h in head))
+    for r in rows:
+        cells = [r["label"], r["threads"], r["handles"] if windows else r["files"]]
+        if windows:
+            cells += [r["user"], r["gdi"]]
+        cells += [kib(r["private"]), "%.1f" % r["wakeups"], r["events"]]
+        print("  ".join("%-12s" % c for c in cells))
+    sys.stdout.flush()
+
+
+def check_rows(rows, cycles, expected_events, received):
+    failures = []
+    base = next((r for r in rows if r["label"] == "cycle 1"), None)
+    if base:
+        for r in rows[rows.index(base):]:
+            for key in ("threads", "files", "handles", "user", "gdi"):
+                if r.get(key) is not None and r[key] != base[key]:
+                    failures.append("%s: %s %s, after cycle 1 %s" % (r["label"], key, r[key], base[key]))
+        allowed = max(64, 64 * cycles // 1000)
+        grown = rows[-1]["private"] - base["private"]
+        if grown > allowed:
+            failures.append("private memory grew %d KiB over %d cycles (allowed %d)" % (grown, cycles, allowed))
+    if received < expected_events:
+        failures.append("the server received %d events of %d" % (received, expected_events))
+    return failures
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("backend", choices=("native", "wine"))
+    ap.add_argument("build")
+    ap.add_argument("tools", nargs="*", help="wine: DEVICE_SIGNAL UIDRIVER PROCESS_COUNTS")
+    ap.add_argument("--cycles", type=int, default=1000)
+    ap.add_argument("--every", type=int, default=100)
+    ap.add_argument("--stall", default="", help="A:B, the cycles during which the server stalls")
+    ap.add_argument("--check", action="store_true")
+    args = ap.parse_args()
+    stall = tuple(int(x) for x in args.stall.split(":")) if args.stall else (0, -1)
+
+    work = tempfile.mkdtemp(prefix="torvane-soak-")
+    server = SoakServer(os.path.join(work, "server"))
+    driver = None
+    rows = []
+    try:
+        if args.backend == "native":
+            driver = NativeDriver(work, os.path.abspath(args.build), server.url)
+        else:
+            if len(args.tools) != 3:
+                sys.exit("wine: DEVICE_SIGNAL UIDRIVER PROCESS_COUNTS are needed")
+            driver = WineDriver(work, os.path.abspath(args.build), server.url, *args.tools)
+        driver.start()
+
+        def sample(label):
+            r = driver.sample(IDLE_SECONDS)
+            r["label"] = label
+            r["events"] = len(server.texts())
+            rows.append(r)
+
+        sample("start")
+        started = time.time()
+        per_cycle = None
+        for n in range(1, args.cycles + 1):
+            if n == stall[0]:
+                server.set_mode(True)
+            cycle(driver, server, n)
+            if n == stall[1]:
+                server.set_mode(False)
+            if n == 1:
+                time.sleep(1.0)
+                per_cycle = len(server.texts())
+            if n == 1 or n % args.every == 0 or n == args.cycles:
+                if server.stalled:
+                    server.set_mode(False)  # samples are taken with the server answering
+                    time.sleep(1.0)
+                sample("cycle %d" % n)
+                if stall[0] <= n <= stall[1]:
+                    server.set_mode(True)
+        expected = (per_cycle or 0) * args.cycles
+        # The stalled cycles' events come from the store once the server answers.
+        deadline = time.time() + 120
+        while time.time() < deadline and len(server.texts()) < expected:
+            time.sleep(0.5)
+        received = len(server.texts())
+        print("%s: %d cycles in %.0f s, %d events expected, %d received" % (
+            args.backend, args.cycles, time.time() - started, expected, received))
+        print_table(rows, args.backend == "wine")
+        if args.check:
+            failures = check_rows(rows, args.cycles, expected, received)
+            for f in failures:
+                print("FAIL: " + f)
+            return 1 if failures else 0
+        return 0
+    finally:
+        if driver:
+            driver.stop()
+        server.stop()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

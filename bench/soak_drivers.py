@@ -1,0 +1,199 @@
+"""The soak's two backends: `torvane-host run` natively with the scripted UI,
+and `torvane-host.exe run` under Wine with real windows driven by the UI
+driver. Each plugs and pulls the disk, answers the password dialog and
+samples the host process."""
+import os
+import re
+import subprocess
+import sys
+import threading
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+sys.path.insert(0, os.path.join(ROOT, "tools", "demo"))
+import stage  # noqa: E402
+from host_run import HostRun  # noqa: E402
+
+WINE = os.environ.get("TORVANE_WINE") or os.path.join(ROOT, "scripts", "wine-exec")
+PASSWORD_TITLE = "请输入口令"
+
+
+def proc_sample(pid, idle_seconds):
+    """What /proc tells of process `pid`: threads, open files, private memory
+    (KiB) and its threads' context switches per second over `idle_seconds`."""
+    def switches():
+        total = {}
+        for tid in os.listdir("/proc/%d/task" % pid):
+            try:
+                with open("/proc/%d/task/%s/status" % (pid, tid)) as f:
+                    total[tid] = sum(int(line.split()[1]) for line in f
+                                     if line.startswith(("voluntary_ctxt", "nonvoluntary_ctxt")))
+            except OSError:
+                pass
+        return total
+
+    before = switches()
+    time.sleep(idle_seconds)
+    after = switches()
+    woken = sum(after[t] - before.get(t, 0) for t in after)
+    private = 0
+    with open("/proc/%d/smaps_rollup" % pid) as f:
+        for line in f:
+            if line.startswith(("Private_Clean:", "Private_Dirty:")):
+                private += int(line.split()[1])
+    return {"threads": len(after), "files": len(os.listdir("/proc/%d/fd" % pid)),
+            "private": private, "wakeups": woken / idle_seconds}
+
+
+class NativeDriver:
+    settle = 1.0  # the disk's watch starts shortly after the use is consumed
+
+    def __init__(self, work, build, url):
+        self.host_dir = os.path.join(work, "host")
+        os.makedirs(self.host_dir)
+        stage.copy_into(self.host_dir, os.path.join(build, "tools", "torvane-host"),
+                        os.path.join(build, "libTorvane.so"),
+                        os.path.join(build, "tools", "selvik", "libSelvik.so"))
+        stage.write_config(self.host_dir, url)
+        self.sim = os.path.join(work, "disks.sim")
+        stage.write_sim(self.sim, {})
+        self.pulled = os.path.join(work, "disk-e")
+        self.mount = os.path.join(work, "mnt-e")
+        os.makedirs(self.pulled)
+        self.env = dict(os.environ, SELVIK_SIM=self.sim, TORVANE_STATE_DIR=os.path.join(work, "state"))
+        self.run = None
+
+    @property
+    def folder(self):
+        return self.mount if os.path.isdir(self.mount) else self.pulled
+
+    def start(self):
+        self.run = HostRun(os.path.join(self.host_dir, "torvane-host"), ["--drive", "e=" + self.mount],
+                           self.env)
+        if not self.run.wait_for("8000 show 0,0 0x0", 20) or not stage.wait_calls(
+                self.sim, "VX_GetUsbStorageDriver"):
+            raise RuntimeError("the library did not start: %s" % self.run.errors)
+
+    def plug(self, disk):
+        stage.write_sim(self.sim, {"e": disk})
+        os.rename(self.pulled, self.mount)
+        self.run.send("arrive volume")
+
+    def unlock(self, password, n):
+        if not self.run.wait_for("dialog 8001 open", 30, times=n):
+            raise RuntimeError("cycle %d: no password dialog" % n)
+        self.run.send("type 8001 " + password, "press 1")
+        if not self.run.wait_for("dialog 8001 end 1", 30, times=n):
+            raise RuntimeError("cycle %d: the password dialog did not end" % n)
+
+    def pull(self, n):
+        os.rename(self.mount, self.pulled)
+        stage.set_mask(self.sim, 0)
+        self.run.send("remove e")
+        if not self.run.wait_for("8000 remove", 30, times=n):
+            raise RuntimeError("cycle %d: the removal was not taken" % n)
+        # Only the new lines matter from here on: the transcript stays short.
+        with self.run.cond:
+            self.run.lines[:] = []
+
+    def sample(self, idle_seconds):
+        return proc_sample(self.run.process.pid, idle_seconds)
+
+    def stop(self):
+        if self.run:
+            self.run.stop()
+
+
+class WineDriver:
+    settle = 1.5
+    letter = "m"
+
+    def __init__(self, work, build, url, signal_exe, driver_exe, counts_exe):
+        self.signal_exe, self.driver_exe, self.counts_exe = signal_exe, driver_exe, counts_exe
+        self.host_dir = os.path.join(work, "host")
+        os.makedirs(self.host_dir)
+        stage.copy_into(self.host_dir, os.path.join(build, "tools", "torvane-host.exe"),
+                        os.path.join(build, "Torvane.dll"), os.path.join(build, "tools", "selvik", "Selvik.dll"))
+        stage.write_config(self.host_dir, url)
+        self.sim = os.path.join(work, "disks.sim")
+        stage.write_sim(self.sim, {})
+        self.folder = os.path.join(work, "disk-m")
+        os.makedirs(self.folder)
+        self.link = os.path.join(os.environ.get("WINEPREFIX", os.path.expanduser("~/.wine")), "dosdevices",
+                                 self.letter + ":")
+        self.saved = os.readlink(self.link) if os.path.islink(self.link) else None
+        self.env = dict(os.environ, SELVIK_SIM="Z:" + self.sim.replace("/", "\\"))
+        self.process = None
+        self.errors = []
+        self.tid = None
+
+    def _wine(self, exe, *args, timeout=120):
+        out = subprocess.run([WINE, exe] + list(args), capture_output=True, timeout=timeout, env=self.env)
+        return out.returncode, out.stdout.decode("utf-8", "replace") + out.stderr.decode("utf-8", "replace")
+
+    def start(self):
+        self.process = subprocess.Popen([WINE, os.path.join(self.host_dir, "torvane-host.exe"), "run"],
+                                        env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.PIPE)
+        threading.Thread(target=self._collect, daemon=True).start()
+        deadline = time.time() + 60
+        while time.time() < deadline and not self.tid:
+            for line in list(self.errors):
+                m = re.search(r"DoWork running on thread (\d+)", line)
+                if m and m.group(1) != "0":
+                    self.tid = m.group(1)
+            time.sleep(0.1)
+        if not self.tid or not stage.wait_calls(self.sim, "VX_GetUsbStorageDriver", timeout=60):
+            raise RuntimeError("the library did not start: %s" % self.errors)
+
+    def _collect(self):
+        for raw in self.process.stderr:
+            self.errors.append(raw.decode("utf-8", "replace").rstrip())
+
+    def mask(self):
+        return "0x%X" % (1 << (ord(self.letter) - ord("a")))
+
+    def plug(self, disk):
+        stage.write_sim(self.sim, {self.letter: disk})
+        if os.path.islink(self.link):
+            os.unlink(self.link)
+        os.symlink(self.folder, self.link)
+        self._wine(self.signal_exe, "arrive", self.tid, self.mask())
+
+    def unlock(self, password, n):
+        rc, out = self._wine(self.driver_exe, "--timeout", "30000", "dialog", PASSWORD_TITLE,
+                             "type", "8001", password, "click", "1", "gone")
+        if rc != 0:
+            raise RuntimeError("cycle %d: the password dialog: %s" % (n, out))
+        # The use consumed is told in a notice box; the watch starts once it is answered.
+        self._wine(self.signal_exe, "box", "提示")
+
+    def pull(self, n):
+        if os.path.islink(self.link):
+            os.unlink(self.link)
+        stage.set_mask(self.sim, 0)
+        self._wine(self.signal_exe, "remove", self.tid, self.mask())
+
+    def sample(self, idle_seconds):
+        # The Linux process that runs torvane-host.exe (wine-exec execs the loader).
+        r = proc_sample(self.process.pid, idle_seconds)
+        del r["files"]
+        rc, out = self._wine(self.counts_exe, "torvane-host.exe")
+        m = re.search(r"handles (\d+) user (\d+) gdi (\d+)", out)
+        r.update(dict(zip(("handles", "user", "gdi"), (int(x) for x in m.groups()))) if m and rc == 0 else
+                 {"handles": -1, "user": -1, "gdi": -1})
+        return r
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self._wine(self.signal_exe, "quit", self.tid or "0")
+            try:
+                self.process.wait(30)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        if os.path.islink(self.link):
+            os.unlink(self.link)
+        if self.saved:
+            os.symlink(self.saved, self.link)
