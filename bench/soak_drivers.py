@@ -46,10 +46,22 @@ def proc_sample(pid, idle_seconds):
             "private": private, "wakeups": woken / idle_seconds}
 
 
+def store_records(tool, path, launcher=(), local=None):
+    """How many records the warning store holds (0 without a store)."""
+    if not os.path.exists(local or path):
+        return 0
+    out = subprocess.run(list(launcher) + [tool, "check", path], capture_output=True, timeout=120)
+    m = re.search(rb"ok, (\d+) records", out.stdout)
+    if not m:
+        raise RuntimeError("the store does not read: %r" % (out.stdout + out.stderr))
+    return int(m.group(1))
+
+
 class NativeDriver:
     settle = 1.0  # the disk's watch starts shortly after the use is consumed
 
     def __init__(self, work, build, url):
+        self.build = build
         self.host_dir = os.path.join(work, "host")
         os.makedirs(self.host_dir)
         stage.copy_into(self.host_dir, os.path.join(build, "tools", "torvane-host"),
@@ -81,21 +93,25 @@ class NativeDriver:
         self.run.send("arrive volume")
 
     def unlock(self, password, n):
-        if not self.run.wait_for("dialog 8001 open", 30, times=n):
+        if not self.run.wait_for("dialog 8001 open", 30):
             raise RuntimeError("cycle %d: no password dialog" % n)
         self.run.send("type 8001 " + password, "press 1")
-        if not self.run.wait_for("dialog 8001 end 1", 30, times=n):
+        if not self.run.wait_for("dialog 8001 end 1", 30):
             raise RuntimeError("cycle %d: the password dialog did not end" % n)
 
     def pull(self, n):
         os.rename(self.mount, self.pulled)
         stage.set_mask(self.sim, 0)
         self.run.send("remove e")
-        if not self.run.wait_for("8000 remove", 30, times=n):
+        if not self.run.wait_for("8000 remove", 30):
             raise RuntimeError("cycle %d: the removal was not taken" % n)
         # Only the new lines matter from here on: the transcript stays short.
         with self.run.cond:
             self.run.lines[:] = []
+
+    def stored(self):
+        return store_records(os.path.join(self.build, "tools", "store", "torvane-store"),
+                             os.path.join(self.host_dir, "info2.sys"))
 
     def sample(self, idle_seconds):
         return proc_sample(self.run.process.pid, idle_seconds)
@@ -111,6 +127,7 @@ class WineDriver:
 
     def __init__(self, work, build, url, signal_exe, driver_exe, counts_exe):
         self.signal_exe, self.driver_exe, self.counts_exe = signal_exe, driver_exe, counts_exe
+        self.build = build
         self.host_dir = os.path.join(work, "host")
         os.makedirs(self.host_dir)
         stage.copy_into(self.host_dir, os.path.join(build, "tools", "torvane-host.exe"),
@@ -174,6 +191,11 @@ class WineDriver:
             os.unlink(self.link)
         stage.set_mask(self.sim, 0)
         self._wine(self.signal_exe, "remove", self.tid, self.mask())
+
+    def stored(self):
+        exe = os.path.join(self.build, "tools", "store", "torvane-store.exe")
+        return store_records(exe, "Z:" + os.path.join(self.host_dir, "info2.sys").replace("/", "\\"),
+                             [WINE], os.path.join(self.host_dir, "info2.sys"))
 
     def sample(self, idle_seconds):
         # The Linux process that runs torvane-host.exe (wine-exec execs the loader).
