@@ -88,18 +88,19 @@ def kib(n):
     return "%.1f MiB" % (n / 1024.0)
 
 
-def print_table(rows, windows):
+def print_row(r, windows, header):
+    """One sample as a table row (the header first), printed as it is taken."""
     head = ["after", "threads", "handles" if windows else "files"]
     if windows:
         head += ["USER", "GDI"]
     head += ["private", "wake-ups/s", "events"]
-    print("  ".join("%-12s" % h for h in head))
-    for r in rows:
-        cells = [r["label"], r["threads"], r["handles"] if windows else r["files"]]
-        if windows:
-            cells += [r["user"], r["gdi"]]
-        cells += [kib(r["private"]), "%.1f" % r["wakeups"], r["events"]]
-        print("  ".join("%-12s" % c for c in cells))
+    if header:
+        print("  ".join("%-12s" % h for h in head))
+    cells = [r["label"], r["threads"], r["handles"] if windows else r["files"]]
+    if windows:
+        cells += [r["user"], r["gdi"]]
+    cells += [kib(r["private"]), "%.1f" % r["wakeups"], r["events"]]
+    print("  ".join("%-12s" % c for c in cells))
     sys.stdout.flush()
 
 
@@ -150,6 +151,7 @@ def main():
             r["label"] = label
             r["events"] = len(server.texts())
             rows.append(r)
+            print_row(r, args.backend == "wine", header=len(rows) == 1)
 
         sample("start")
         started = time.time()
@@ -180,7 +182,6 @@ def main():
         received = len(server.texts()) + stored
         print("%s: %d cycles in %.0f s, %d events expected, %d reached the server or the store (%d stored)" % (
             args.backend, args.cycles, time.time() - started, expected, received, stored))
-        print_table(rows, args.backend == "wine")
         if args.check:
             failures = check_rows(rows, args.cycles, expected, received)
             for f in failures:
