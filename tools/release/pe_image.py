@@ -1,0 +1,77 @@
+"""Reads the parts of a PE image the release needs: the header fields that
+say where it loads (machine, time stamp, OS and subsystem versions) and the
+functions it imports, by DLL."""
+import struct
+
+# Data directory indexes.
+IMPORTS, DELAY_IMPORTS = 1, 13
+
+
+class PeImage:
+    def __init__(self, data):
+        self.data = data
+        if data[:2] != b"MZ":
+            raise ValueError("not an MZ image")
+        self.pe = struct.unpack_from("<I", data, 0x3C)[0]
+        if data[self.pe:self.pe + 4] != b"PE\0\0":
+            raise ValueError("no PE signature")
+        self.machine, count, self.timestamp = struct.unpack_from("<HHI", data, self.pe + 4)
+        opt_size = struct.unpack_from("<H", data, self.pe + 20)[0]
+        self.opt = self.pe + 24
+        self.pe32plus = struct.unpack_from("<H", data, self.opt)[0] == 0x20B
+        self.os_version = struct.unpack_from("<HH", data, self.opt + 40)
+        self.subsystem_version = struct.unpack_from("<HH", data, self.opt + 48)
+        self.subsystem = struct.unpack_from("<H", data, self.opt + 68)[0]
+        dirs = self.opt + (112 if self.pe32plus else 96)
+        ndirs = struct.unpack_from("<I", data, dirs - 4)[0]
+        self.dirs = [struct.unpack_from("<II", data, dirs + 8 * i) if i < ndirs else (0, 0)
+                     for i in range(16)]
+        self.sections = []
+        for i in range(count):
+            s = self.opt + opt_size + 40 * i
+            name = data[s:s + 8].rstrip(b"\0").decode("latin-1")
+            vsize, va, rawsize, raw = struct.unpack_from("<IIII", data, s + 8)
+            self.sections.append((name, va, max(vsize, rawsize), raw, rawsize))
+
+    # Offset in the file of the header's TimeDateStamp.
+    @property
+    def timestamp_offset(self):
+        return self.pe + 8
+
+    def off(self, rva):
+        for _, va, size, raw, _ in self.sections:
+            if va <= rva < va + size:
+                return raw + rva - va
+        raise ValueError("address 0x%x outside every section" % rva)
+
+    def cstr(self, rva):
+        o = self.off(rva)
+        return self.data[o:self.data.index(b"\0", o)].decode("latin-1")
+
+    def section_names(self):
+        return [s[0] for s in self.sections]
+
+    def imports(self):
+        """{"kernel32.dll": {"CreateFileW", "#12" (by ordinal), ...}}, DLL names
+        in lower case."""
+        rva = self.dirs[IMPORTS][0]
+        result = {}
+        o = self.off(rva) if rva else None
+        width, flag = (8, 1 << 63) if self.pe32plus else (4, 1 << 31)
+        while o is not None:
+            lookup, _, _, name, thunk = struct.unpack_from("<IIIII", self.data, o)
+            if not (lookup or name or thunk):
+                break
+            funcs = result.setdefault(self.cstr(name).lower(), set())
+            t = self.off(lookup or thunk)
+            while True:
+                entry = struct.unpack_from("<Q" if width == 8 else "<I", self.data, t)[0]
+                if not entry:
+                    break
+                funcs.add("#%d" % (entry & 0xFFFF) if entry & flag else self.cstr((entry & 0x7FFFFFFF) + 2))
+                t += width
+            o += 20
+        return result
+
+    def has_delay_imports(self):
+        return self.dirs[DELAY_IMPORTS][0] != 0
