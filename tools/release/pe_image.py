@@ -75,3 +75,35 @@ class PeImage:
 
     def has_delay_imports(self):
         return self.dirs[DELAY_IMPORTS][0] != 0
+
+
+def checksum_offset(image):
+    """Offset of the optional header's CheckSum field."""
+    return image.opt + 64
+
+
+def pe_checksum(data, skip):
+    """The PE image checksum: 16-bit words summed with the carry folded back,
+    the checksum field itself (at `skip`) counted as zero, plus the length."""
+    total = 0
+    padded = data + (b"\0" if len(data) % 2 else b"")
+    words = memoryview(padded).cast("H")
+    for i, w in enumerate(words):
+        if skip <= 2 * i < skip + 4:
+            continue
+        total += w
+        total = (total & 0xFFFF) + (total >> 16)
+    total = (total & 0xFFFF) + (total >> 16)
+    return (total + len(data)) & 0xFFFFFFFF
+
+
+def set_timestamp(data, seconds):
+    """The image with its header time stamp set to `seconds` and its checksum
+    (if it carries one) made right again."""
+    image = PeImage(data)
+    out = bytearray(data)
+    struct.pack_into("<I", out, image.timestamp_offset, seconds)
+    at = checksum_offset(image)
+    if struct.unpack_from("<I", out, at)[0]:
+        struct.pack_into("<I", out, at, pe_checksum(bytes(out), at))
+    return bytes(out)
