@@ -17,15 +17,21 @@ def split_and_strip(objcopy, source, name, work, epoch):
     unstripped = binary + ".full"
     shutil.copyfile(source, unstripped)
     subprocess.run([objcopy, "--only-keep-debug", unstripped, debug], check=True)
+    # The .debug file is final before the link takes its CRC.
+    _stamp(debug, epoch)
     subprocess.run([objcopy, "--strip-all", "--add-gnu-debuglink=" + name + ".debug",
                     os.path.basename(unstripped), name], check=True, cwd=work)
     os.remove(unstripped)
-    for path in (binary, debug):
-        with open(path, "rb") as f:
-            data = pe_image.set_timestamp(f.read(), epoch)
-        with open(path, "wb") as f:
-            f.write(data)
+    _stamp(binary, epoch)
     return binary, debug
+
+
+def _stamp(path, epoch):
+    """objcopy writes the time it ran into the PE header; the release's goes there."""
+    with open(path, "rb") as f:
+        data = pe_image.set_timestamp(f.read(), epoch)
+    with open(path, "wb") as f:
+        f.write(data)
 
 
 def sign(path, key, cert, epoch):

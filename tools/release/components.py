@@ -47,9 +47,9 @@ def _openssl(build):
 
 
 def collect(build, arch, binaries):
-    """Returns (component list text, {licence file name in the zip: bytes}).
-    `binaries`: {name in the zip: bytes}; OpenSSL is listed for the binaries
-    that carry its version text, the runtimes for every one."""
+    """Returns (component list text, {licence file name in the zip: bytes})
+    for the named binaries. Each links the core, and with it libcrypto (the
+    store's cipher), and the runtimes."""
     gcc_pkg, mingw_pkg = PACKAGES[arch]
     gcc_version = subprocess.run(["%s-gcc-posix" % TRIPLES[arch], "-dumpfullversion"], check=True,
                                  capture_output=True, text=True).stdout.strip()
@@ -66,13 +66,11 @@ def collect(build, arch, binaries):
     ]
     openssl = ("OpenSSL libcrypto (static)", "%s (Debian source openssl %s)" % (ssl_text, ssl_debian),
                "Apache-2.0", "licenses/OpenSSL.txt")
-    marker = ssl_text.split(" ")[0] + " " + ssl_text.split(" ")[1]  # "OpenSSL 3.0.20"
     lines = ["Third-party components linked into each binary (all statically).",
              "Built with the GCC %s cross compiler for %s (%s)." % (gcc_version, arch, gcc_pkg), ""]
     for name in binaries:
         lines.append(name + ":")
-        parts = ([openssl] if marker.encode() in binaries[name] else []) + runtimes
-        for component, version, licence, text in parts:
+        for component, version, licence, text in [openssl] + runtimes:
             lines.append("  - %s\n      version: %s\n      licence: %s (%s)" % (component, version, licence, text))
         lines.append("")
     doc = "/usr/share/doc/%s/copyright"

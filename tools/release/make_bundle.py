@@ -100,7 +100,7 @@ def main():
                 symbols.append(("%s-symbols/%s.debug" % (name, entry), f.read()))
     with open(guide, "rb") as f:
         shipped["operator.md"] = f.read()
-    listing, licences = components.collect(build, args.arch, {k: shipped[k] for k, _ in built})
+    listing, licences = components.collect(build, args.arch, [k for k, _ in built])
     shipped["COMPONENTS.txt"] = listing.encode("utf-8")
     shipped.update(sorted(licences.items()))
     sums = "".join("%s  %s\n" % (hashlib.sha256(data).hexdigest(), entry) for entry, data in shipped.items())

@@ -29,9 +29,18 @@ class PeImage:
         self.sections = []
         for i in range(count):
             s = self.opt + opt_size + 40 * i
-            name = data[s:s + 8].rstrip(b"\0").decode("latin-1")
+            name = self._section_name(data[s:s + 8].rstrip(b"\0").decode("latin-1"))
             vsize, va, rawsize, raw = struct.unpack_from("<IIII", data, s + 8)
             self.sections.append((name, va, max(vsize, rawsize), raw, rawsize))
+
+    def _section_name(self, raw):
+        """Names longer than 8 bytes are "/N": offset N in the COFF string
+        table, which follows the symbol table."""
+        if not raw.startswith("/") or not raw[1:].isdigit():
+            return raw
+        symbols, nsymbols = struct.unpack_from("<II", self.data, self.pe + 12)
+        at = symbols + 18 * nsymbols + int(raw[1:])
+        return self.data[at:self.data.index(b"\0", at)].decode("latin-1")
 
     # Offset in the file of the header's TimeDateStamp.
     @property
