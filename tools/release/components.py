@@ -18,9 +18,6 @@ PACKAGES = {
 }
 
 
-TRIPLES = {"x64": "x86_64-w64-mingw32", "x86": "i686-w64-mingw32"}
-
-
 def _package_version(name):
     return subprocess.run(["dpkg-query", "-W", "-f=${Version}", name], check=True,
                           capture_output=True, text=True).stdout.strip()
@@ -51,8 +48,7 @@ def collect(build, arch, binaries):
     for the named binaries. Each links the core, and with it libcrypto (the
     store's cipher), and the runtimes."""
     gcc_pkg, mingw_pkg = PACKAGES[arch]
-    gcc_version = subprocess.run(["%s-gcc-posix" % TRIPLES[arch], "-dumpfullversion"], check=True,
-                                 capture_output=True, text=True).stdout.strip()
+    gcc_version = _package_version(gcc_pkg).split("-")[0]  # upstream part: 12.2.0
     ssl_text, ssl_debian, ssl_licence = _openssl(build)
     runtimes = [
         ("GCC runtime libraries (libgcc, libstdc++)", "GCC %s (Debian %s %s)"
