@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <openssl/crypto.h>
+
 #include "platform/command_line.h"
 #include "tools/host/commands.h"
 #include "tools/host/output.h"
@@ -69,7 +71,8 @@ int main(int argc, char** argv) {
   }
   if (words.empty()) return Usage();
   if (words[0] == "--version") {
-    std::printf("torvane-host %s\n", TORVANE_VERSION);
+    // The libcrypto linked in, for the release's component list and support.
+    std::printf("torvane-host %s\n%s\n", TORVANE_VERSION, OpenSSL_version(OPENSSL_VERSION));
     return 0;
   }
   for (const auto& c : kCommands) {
