@@ -11,9 +11,13 @@ decorated name (_DoWork@4), any export not named, or, for a DLL, an import
 from anything but the system's own DLLs.
 """
 import re
+import os
 import struct
 import subprocess
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "release"))
+from pe_image import PeImage  # noqa: E402
 
 # DLLs every Windows system has; the library may import from these only.
 SYSTEM_DLLS = {
@@ -23,34 +27,8 @@ SYSTEM_DLLS = {
 }
 
 
-class Pe:
-    def __init__(self, data):
-        self.data = data
-        if data[:2] != b"MZ":
-            raise ValueError("not an MZ image")
-        pe = struct.unpack_from("<I", data, 0x3C)[0]
-        if data[pe:pe + 4] != b"PE\0\0":
-            raise ValueError("no PE signature")
-        count, _, _, _, opt_size = struct.unpack_from("<HIIIH", data, pe + 6)
-        opt = pe + 24
-        magic = struct.unpack_from("<H", data, opt)[0]
-        dirs = opt + (96 if magic == 0x10B else 112)
-        self.dirs = [struct.unpack_from("<II", data, dirs + 8 * i) for i in range(3)]  # exports, imports, resources
-        self.sections = []
-        for i in range(count):
-            s = opt + opt_size + 40 * i
-            vsize, va, rawsize, raw = struct.unpack_from("<IIII", data, s + 8)
-            self.sections.append((va, max(vsize, rawsize), raw))
-
-    def off(self, rva):
-        for va, size, raw in self.sections:
-            if va <= rva < va + size:
-                return raw + rva - va
-        raise ValueError("address 0x%x outside every section" % rva)
-
-    def cstr(self, rva):
-        o = self.off(rva)
-        return self.data[o:self.data.index(b"\0", o)].decode("latin-1")
+class Pe(PeImage):
+    """The release's PE reader, with the export table read too."""
 
     def exports(self):
         rva, size = self.dirs[0]
@@ -68,18 +46,6 @@ class Pe:
             if target and base + i not in named:
                 result["#%d" % (base + i)] = base + i
         return result
-
-    def imports(self):
-        rva, _ = self.dirs[1]
-        found = []
-        o = self.off(rva) if rva else None
-        while o is not None:
-            fields = struct.unpack_from("<IIIII", self.data, o)
-            if not any(fields):
-                break
-            found.append(self.cstr(fields[3]))
-            o += 20
-        return found
 
 
 def check_pe(path, wanted):
