@@ -32,6 +32,7 @@ WINE = os.environ.get("TORVANE_WINE") or os.path.join(
     os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "wine-exec")
 
 PROCESSES = 3
+SELF_END_WAIT = 20  # seconds; an appender dies within a second of its start
 
 
 class Appender:
@@ -60,8 +61,16 @@ class Appender:
         self.reap()
 
     def reap(self):
-        """Bookkeeping once the process has ended."""
-        self.proc.wait(timeout=120)
+        """Bookkeeping once the process has ended. One that was to end itself
+        but is still there after SELF_END_WAIT seconds (seen once under Wine,
+        stalling the Wine server for every other program) is killed: that is
+        a crash as good as any."""
+        try:
+            self.proc.wait(timeout=SELF_END_WAIT)
+        except subprocess.TimeoutExpired:
+            print(f"     appender {self.ident} did not end by itself; killed", flush=True)
+            os.kill(self.proc.pid, signal.SIGKILL)
+            self.proc.wait(timeout=120)
         self.reader.join(timeout=120)
         last = self.done[-1] if self.done and self.done[-1] >= self.next else self.next - 1
         # The record after the last one done may or may not be in the store.
