@@ -3,11 +3,10 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
-#include <system_error>
-#include <thread>
 
 #include "admission/selvik_library.h"
 #include "filewatch/drive_audit.h"
+#include "platform/detached_thread.h"
 #include "platform/drive_list.h"
 #include "platform/process.h"
 #include "platform/volume.h"
@@ -66,20 +65,16 @@ class ProductionServices final : public AdmissionServices {
 
   bool StartThread(std::function<void()> body) override {
     ++g_threadsRunning;
-    try {
-      // Nothing escapes the thread: an exception there would end the process.
-      std::thread([body = std::move(body)] {
-        try {
-          body();
-        } catch (...) {
-        }
-        --g_threadsRunning;
-      }).detach();
-      return true;
-    } catch (const std::system_error&) {
-      --g_threadsRunning;
-      return false;
-    }
+    // The wrapper's count drop runs even when the body throws (the thread
+    // drops the exception); when no thread starts the body never runs.
+    const bool started = platform::StartDetachedThread([body = std::move(body)] {
+      struct Done {
+        ~Done() { --g_threadsRunning; }
+      } done;
+      body();
+    });
+    if (!started) --g_threadsRunning;
+    return started;
   }
 
  private:

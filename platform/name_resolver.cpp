@@ -1,5 +1,7 @@
 #include "platform/name_resolver.h"
 
+#include "platform/detached_thread.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -7,7 +9,6 @@
 #include <memory>
 #include <mutex>
 #include <new>
-#include <thread>
 
 namespace torvane::platform {
 namespace {
@@ -48,7 +49,7 @@ ResolveResult ResolveHost(const std::string& host, std::uint16_t port, std::uint
     if (g_left_running.load() >= kMaxLookupsLeftRunning) return ResolveResult::kTooManyLeftRunning;
     auto lookup = std::make_shared<Lookup>();
     const HostLookup replaced = g_lookup.load();
-    std::thread([lookup, name, port, replaced] {
+    const bool started = StartDetachedThread([lookup, name, port, replaced] {
       ResolvedAddress address;
       bool found = false;
       try {
@@ -62,7 +63,8 @@ ResolveResult ResolveHost(const std::string& host, std::uint16_t port, std::uint
       lookup->address = address;
       if (lookup->left_running) g_left_running.fetch_sub(1);
       lookup->finished.notify_all();
-    }).detach();
+    });
+    if (!started) return ResolveResult::kFailed;
     std::unique_lock guard(lookup->lock);
     if (!lookup->finished.wait_for(guard, std::chrono::milliseconds(wait_ms), [&] { return lookup->done; })) {
       lookup->left_running = true;

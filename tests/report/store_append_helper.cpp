@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "config/host_directory.h"
+#include "platform/detached_thread.h"
 #include "platform/host_dir.h"
 #include "platform/named_flag.h"
 #include "platform/process.h"
@@ -52,10 +53,10 @@ int Append(const std::string& store, const std::string& id, int count) {
 int Endless(const std::string& store, const std::string& id, int first, int die_ms) {
   LogBesideStore(store);
   if (die_ms >= 0) {
-    std::thread([die_ms] {
+    torvane::platform::StartDetachedThread([die_ms] {
       std::this_thread::sleep_for(std::chrono::milliseconds(die_ms));
       torvane::platform::TerminateNow();
-    }).detach();
+    });
   }
   for (int i = first;; ++i) {
     if (torvane::report::AppendWarningRecord(store, Record(id, i)) != 0) {

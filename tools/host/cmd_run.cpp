@@ -29,6 +29,7 @@
 #include <optional>
 #include <thread>
 
+#include "platform/detached_thread.h"
 #include "platform/dynamic_library.h"
 #include "platform/environment.h"
 #include "platform/host_dir.h"
@@ -125,17 +126,24 @@ bool OpenScriptLink(const Options& o, ScriptLink& link) {
     }
     // Lines go over as they are read, so a script on standard input can
     // follow what happens. The end of the input does not stop the window.
-    std::thread([in, pipe = link.script.get()] {
+    const bool feeding = platform::StartDetachedThread([in, pipe = link.script.get()] {
       std::istream& from = in->is_open() ? static_cast<std::istream&>(*in) : std::cin;
       for (std::string line; std::getline(from, line);) {
         if (!pipe->Write(line + "\n")) break;
       }
-    }).detach();
+    });
+    if (!feeding) {
+      std::fprintf(stderr, "torvane-host: no thread to feed the script\n");
+      return false;
+    }
   }
-  std::thread([&link] {
-    while (auto line = link.transcript->ReadLine()) PrintLine(*line);
-    link.transcriptEnded.store(true);
-  }).detach();
+  if (!platform::StartDetachedThread([&link] {
+        while (auto line = link.transcript->ReadLine()) PrintLine(*line);
+        link.transcriptEnded.store(true);
+      })) {
+    std::fprintf(stderr, "torvane-host: no thread to read the transcript\n");
+    return false;
+  }
   return true;
 }
 
