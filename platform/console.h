@@ -1,0 +1,18 @@
+#pragma once
+// Standard output as a console. A Windows console shows bytes in its own
+// output code page, which need not be the system's ANSI code page; text
+// written to it as UTF-16 shows right whatever that code page is. POSIX has
+// no such console: a terminal there takes bytes.
+#include <string_view>
+
+namespace torvane::platform {
+
+// True when standard output is a console that takes UTF-16 text (Windows);
+// false when it is redirected to a file or pipe, and always on POSIX.
+bool StdoutIsConsole();
+
+// Writes `text` to the console behind standard output as UTF-16. False when
+// standard output is no console or the console did not take all of it.
+bool WriteStdoutConsole(std::u16string_view text);
+
+}  // namespace torvane::platform

@@ -1,0 +1,40 @@
+#include <windows.h>
+
+#include <algorithm>
+
+#include "platform/console.h"
+
+namespace torvane::platform {
+namespace {
+
+// GetConsoleMode succeeds only on a console handle: not on a file, a pipe or
+// the NUL device (which is a character device too).
+bool IsConsole(HANDLE handle) {
+  DWORD mode = 0;
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode) != 0;
+}
+
+}  // namespace
+
+bool StdoutIsConsole() { return IsConsole(::GetStdHandle(STD_OUTPUT_HANDLE)); }
+
+bool WriteStdoutConsole(std::u16string_view text) {
+  const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  if (!IsConsole(out)) return false;
+  // Older consoles refuse very large writes; a few thousand characters at a
+  // time always go through.
+  constexpr std::size_t kChunk = 8192;
+  while (!text.empty()) {
+    std::size_t n = std::min(text.size(), kChunk);
+    // A character outside the BMP is not split between two writes.
+    if (n < text.size() && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF) --n;
+    DWORD written = 0;
+    if (!::WriteConsoleW(out, reinterpret_cast<const wchar_t*>(text.data()), static_cast<DWORD>(n), &written, nullptr) ||
+        written == 0)
+      return false;
+    text.remove_prefix(std::min<std::size_t>(written, text.size()));
+  }
+  return true;
+}
+
+}  // namespace torvane::platform
