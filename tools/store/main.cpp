@@ -2,13 +2,17 @@
 //   torvane-store dump PATH    every record, one per line, oldest first; of
 //                              a damaged store the records it still holds
 //   torvane-store check PATH   whether the file decrypts, its record count
-// Records are printed as stored (ANSI code page bytes); control bytes such
-// as line feeds inside a record are shown as \xHH so one record stays one
-// line.
+//   --raw (anywhere)           records as stored, in GBK bytes
+// Records are stored in the ANSI code page; they are printed as the support
+// tools print the system's texts (tools/common/text_output.h). Control bytes
+// such as line feeds inside a record are shown as \xHH so one record stays
+// one line.
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "tools/common/text_output.h"
 #include "tools/store/store_file.h"
 
 namespace {
@@ -16,7 +20,8 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: torvane-store dump PATH    print every record, oldest first\n"
-               "       torvane-store check PATH   verify the store decrypts; count records\n");
+               "       torvane-store check PATH   verify the store decrypts; count records\n"
+               "Records are printed in UTF-8; --raw (anywhere) prints their GBK bytes.\n");
   return 2;
 }
 
@@ -32,17 +37,24 @@ void PrintRecord(const std::string& record) {
       line += c;
     }
   }
-  line += '\n';
-  std::fwrite(line.data(), 1, line.size(), stdout);
+  torvane::tools::PrintLine(line);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) return Usage();
-  const bool dump = std::strcmp(argv[1], "dump") == 0;
-  if (!dump && std::strcmp(argv[1], "check") != 0) return Usage();
-  const std::string path = argv[2];
+  std::vector<std::string> words;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--raw") == 0) {
+      torvane::tools::SetRawOutput(true);
+    } else {
+      words.emplace_back(argv[i]);
+    }
+  }
+  if (words.size() != 2) return Usage();
+  const bool dump = words[0] == "dump";
+  if (!dump && words[0] != "check") return Usage();
+  const std::string& path = words[1];
   const auto loaded = torvane::store_tool::LoadStore(path);
   if (loaded.exitCode != 0) {
     if (dump) {
@@ -55,10 +67,10 @@ int main(int argc, char** argv) {
   if (dump) {
     for (const auto& record : loaded.records) PrintRecord(record);
   } else {
-    const std::string line = path + ": ok, " + std::to_string(loaded.records.size()) +
-                             " records, " + std::to_string(loaded.fileSize) + " bytes (" +
-                             std::to_string(loaded.plainSize) + " bytes decrypted)\n";
-    std::fwrite(line.data(), 1, line.size(), stdout);
+    torvane::tools::PrintLine(torvane::tools::ArgToAnsi(path) + ": ok, " +
+                              std::to_string(loaded.records.size()) + " records, " +
+                              std::to_string(loaded.fileSize) + " bytes (" +
+                              std::to_string(loaded.plainSize) + " bytes decrypted)");
   }
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
 }

@@ -1,0 +1,22 @@
+#pragma once
+// How the support tools print. The system's texts are bytes in the ANSI code
+// page (GBK on the target systems). To a Windows console they go as UTF-16
+// through the console's own wide-character output, so they read right
+// whatever the console's code page; redirected, and on POSIX, as UTF-8.
+// With --raw they are written as they are (GBK bytes), wherever they go.
+#include <string>
+#include <string_view>
+
+namespace torvane::tools {
+
+void SetRawOutput(bool raw);
+bool RawOutput();
+
+// Writes `ansi` and a line feed to standard output and flushes.
+void PrintLine(std::string_view ansi);
+
+// Text from the command line in the ANSI code page: on Windows the arguments
+// already are; elsewhere they are UTF-8.
+std::string ArgToAnsi(const std::string& arg);
+
+}  // namespace torvane::tools
