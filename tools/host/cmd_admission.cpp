@@ -14,7 +14,7 @@
 //   --script FILE      UI script ("-" for standard input); see
 //                      platform/scripted_ui.h. Without it, POSIX dialogs are
 //                      cancelled and boxes answered OK; Windows uses its own.
-//   --raw              write the transcript's texts as GBK bytes, not UTF-8
+//   --raw              write the transcript's texts as GBK bytes
 //                      (--utf8, the default now, is still accepted)
 //   --drive X=DIR      POSIX: maps drive X to DIR (repeatable)
 // The transcript goes to standard output, then the handled drive slots.

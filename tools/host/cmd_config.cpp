@@ -1,5 +1,5 @@
 // torvane-host config: what the library reads from the suite's files, as it
-// reads it. Values are printed in UTF-8 (their bytes with --raw).
+// reads it. Values are printed as tools/common/text_output.h says.
 #include <cstdio>
 #include <string>
 

@@ -18,7 +18,7 @@
 //   --timestamps     transcript lines carry milliseconds since the start
 //   --drive X=DIR    maps drive X to DIR (repeatable); the drive is present
 //                    while DIR exists
-// The transcript goes to standard output (UTF-8 unless --raw).
+// The transcript goes to standard output (see tools/common/text_output.h).
 #include <atomic>
 #include <chrono>
 #include <cstdio>

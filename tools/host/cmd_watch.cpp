@@ -1,6 +1,6 @@
 // torvane-host watch DRIVE: audits a drive root as the library does for an
-// unlocked disk and prints each event text as it would be reported (in
-// UTF-8, or its GBK bytes with --raw), until interrupted or, with
+// unlocked disk and prints each event text as it would be reported (as
+// tools/common/text_output.h says), until interrupted or, with
 // --seconds N, for N seconds. With --report DIR each event is also
 // reported as in production, with DIR as the host directory (its
 // kolMera2.ini names the server; undelivered events go to its "info2.sys"),
