@@ -28,10 +28,9 @@ bool WriteStdoutConsole(std::u16string_view text) {
     std::size_t n = std::min(text.size(), kChunk);
     // A character outside the BMP is not split between two writes.
     if (n < text.size() && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF) --n;
+    const auto* chars = reinterpret_cast<const wchar_t*>(text.data());
     DWORD written = 0;
-    if (!::WriteConsoleW(out, reinterpret_cast<const wchar_t*>(text.data()), static_cast<DWORD>(n), &written, nullptr) ||
-        written == 0)
-      return false;
+    if (!::WriteConsoleW(out, chars, static_cast<DWORD>(n), &written, nullptr) || written == 0) return false;
     text.remove_prefix(std::min<std::size_t>(written, text.size()));
   }
   return true;
