@@ -94,7 +94,7 @@ class NativeDriver:
 
     def unlock(self, password, n):
         if not self.run.wait_for("dialog 8001 open", 30):
-            raise RuntimeError("cycle %d: no password dialog" % n)
+            raise RuntimeError("cycle %d: no password dialog; the host printed last: %r" % (n, self.run.lines[-30:]))
         self.run.send("type 8001 " + password, "press 1")
         if not self.run.wait_for("dialog 8001 end 1", 30):
             raise RuntimeError("cycle %d: the password dialog did not end" % n)
