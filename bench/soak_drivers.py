@@ -21,7 +21,12 @@ PASSWORD_TITLE = "请输入口令"
 
 def proc_sample(pid, idle_seconds):
     """What /proc tells of process `pid`: threads, open files, private memory
-    (KiB) and its threads' context switches per second over `idle_seconds`."""
+    (KiB) and its threads' context switches per second over `idle_seconds`.
+
+    Private memory is the pages the process has written (Private_Dirty), as
+    Windows counts private bytes. Clean private pages are code and data of
+    binaries that only this process maps: they come and go as the kernel
+    reads them in and reclaims them, and are no growth of the process."""
     def switches():
         total = {}
         for tid in os.listdir("/proc/%d/task" % pid):
@@ -40,7 +45,7 @@ def proc_sample(pid, idle_seconds):
     private = 0
     with open("/proc/%d/smaps_rollup" % pid) as f:
         for line in f:
-            if line.startswith(("Private_Clean:", "Private_Dirty:")):
+            if line.startswith("Private_Dirty:"):
                 private += int(line.split()[1])
     return {"threads": len(after), "files": len(os.listdir("/proc/%d/fd" % pid)),
             "private": private, "wakeups": woken / idle_seconds}
@@ -75,6 +80,7 @@ class NativeDriver:
         os.makedirs(self.pulled)
         self.env = dict(os.environ, SELVIK_SIM=self.sim, TORVANE_STATE_DIR=os.path.join(work, "state"))
         self.run = None
+        self.earlier = []  # the last lines of the cycles before, for errors
 
     @property
     def folder(self):
@@ -94,7 +100,8 @@ class NativeDriver:
 
     def unlock(self, password, n):
         if not self.run.wait_for("dialog 8001 open", 30):
-            raise RuntimeError("cycle %d: no password dialog; the host printed last: %r" % (n, self.run.lines[-30:]))
+            raise RuntimeError("cycle %d: no password dialog; the host printed last: %r" % (
+                n, self.earlier + self.run.lines))
         self.run.send("type 8001 " + password, "press 1")
         if not self.run.wait_for("dialog 8001 end 1", 30):
             raise RuntimeError("cycle %d: the password dialog did not end" % n)
@@ -107,6 +114,7 @@ class NativeDriver:
             raise RuntimeError("cycle %d: the removal was not taken" % n)
         # Only the new lines matter from here on: the transcript stays short.
         with self.run.cond:
+            self.earlier = (self.earlier + self.run.lines + ["(cycle %d ends)" % n])[-40:]
             self.run.lines[:] = []
 
     def stored(self):

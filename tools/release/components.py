@@ -35,7 +35,7 @@ def _openssl(build):
     with open(os.path.join(root, "include", "openssl", "opensslv.h"), encoding="utf-8") as f:
         text = re.search(r'define OPENSSL_VERSION_TEXT\s+"([^"]+)"', f.read()).group(1)
     with open(os.path.join(root, ".stamp"), encoding="utf-8") as f:
-        debian = f.read().strip()
+        debian = f.read().split()[0]  # the Debian source version, then the options used
     cache = os.path.dirname(os.path.normpath(root))
     licences = glob.glob(os.path.join(cache, "openssl-src-" + debian, "openssl-*", "LICENSE.txt"))
     if not licences:
