@@ -21,6 +21,8 @@ WINE = os.environ.get("TORVANE_WINE") or os.path.join(
     os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "wine-exec")
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+sys.path.insert(0, os.path.join(ROOT, "tests", "release"))
+from verdict import conclude  # noqa: E402
 EXPECTED = {"Torvane.dll", "torvane-host.exe", "torvane-store.exe", "operator.md", "COMPONENTS.txt", "licenses",
             "SHA256SUMS"}
 
@@ -63,10 +65,7 @@ def main():
         faults.append(repr(e))
     finally:
         shutil.rmtree(work, ignore_errors=True)
-    for f in faults:
-        print("FAULT:", f)
-    print("release bundle %s: %s" % (arch, "ok" if not faults else "%d faults" % len(faults)))
-    sys.exit(1 if faults else 0)
+    conclude("release bundle %s" % arch, faults)
 
 
 if __name__ == "__main__":

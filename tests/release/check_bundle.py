@@ -27,6 +27,7 @@ import zlib
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "tools", "release"))
 from pe_image import PeImage  # noqa: E402
+from verdict import conclude  # noqa: E402
 
 BINARIES = ["Torvane.dll", "torvane-host.exe", "torvane-store.exe"]
 ORDER = BINARIES + ["operator.md", "COMPONENTS.txt", "licenses/GCC-runtime.txt", "licenses/OpenSSL.txt",
@@ -97,10 +98,7 @@ def main():
                 section = components.split(binary + ":", 1)[-1].split("\n\n", 1)[0]
                 if binary + ":" not in components or "OpenSSL 3." not in section:
                     faults.append("COMPONENTS.txt lists no OpenSSL for %s" % binary)
-    for f in faults:
-        print("FAULT:", f)
-    print("release zips %s: %s" % (arch, "ok" if not faults else "%d faults" % len(faults)))
-    sys.exit(1 if faults else 0)
+    conclude("release zips %s" % arch, faults)
 
 
 if __name__ == "__main__":

@@ -15,6 +15,8 @@ import sys
 import tempfile
 import zipfile
 
+from verdict import conclude
+
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 WINE = os.environ.get("TORVANE_WINE") or os.path.join(ROOT, "scripts", "wine-exec")
 BINARIES = ["Torvane.dll", "torvane-host.exe", "torvane-store.exe"]
@@ -56,10 +58,7 @@ def main():
         faults.append(repr(e))
     finally:
         shutil.rmtree(work, ignore_errors=True)
-    for f in faults:
-        print("FAULT:", f)
-    print("signed release %s: %s" % (arch, "ok" if not faults else "%d faults" % len(faults)))
-    sys.exit(1 if faults else 0)
+    conclude("signed release %s" % arch, faults)
 
 
 if __name__ == "__main__":
