@@ -76,8 +76,13 @@ void CDeviceMsgDlg::DriveRemoved(const platform::DeviceChange& change) {
   std::string upper = driveList_;
   std::transform(upper.begin(), upper.end(), upper.begin(),
                  [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; });
+  // A volume's removal names its drives: they are gone even while the system's
+  // drive list, which can lag the broadcast, still shows them. Left marked, the
+  // next disk put in at that letter would never be handled.
+  const bool volume = change.hasHeader && change.deviceType == platform::kDbtDevtypVolume;
+  const std::uint32_t gone = volume ? change.unitMask : 0;
   for (int i = 0; i < kDriveCount; ++i) {
-    if (upper.empty() || upper.find(static_cast<char>('A' + i)) == std::string::npos) {
+    if (upper.empty() || upper.find(static_cast<char>('A' + i)) == std::string::npos || (gone & (1u << i))) {
       state_->slots[static_cast<std::size_t>(i)].handled.store(0);
     }
   }

@@ -90,6 +90,19 @@ TEST_F(DeviceWatchTest, RemovalUnwatchesTheLowestDriveAndReArmsDrivesThatAreGone
   EXPECT_EQ(Slot('g').handled.load(), 0);
 }
 
+// The system's drive list can still show a pulled disk when its removal
+// arrives; the removal's own drive mask re-arms the letter all the same.
+TEST_F(DeviceWatchTest, AVolumeRemovalReArmsItsDrivesWhileTheListStillShowsThem) {
+  Configure({.general = 1});
+  Start("", "call mark\nremove e\ncall plug\narrive\n");
+  services_->drives = std::string("C:\\\0E:\\\0\0", 9);
+  services_->ui->SetHook("mark", [&] { Slot('e').handled = 1; });
+  services_->ui->SetHook("plug", [&] { std::ofstream(sim_->path(), std::ios::app) << Disk('e', true); });
+  RunWindow();
+  const auto t = services_->Transcript();
+  EXPECT_EQ(std::count(t.begin(), t.end(), "dialog 8001 open"), 1) << "the disk put in at E is handled";
+}
+
 TEST_F(DeviceWatchTest, RemovalClearsFlagsButDoesNotUnwatchWhileSuspendedOrNotAuditing) {
   Start("", "call mark\nremove f\n");
   services_->ui->SetHook("mark", [&] { Slot('f').handled = 1; });
