@@ -11,16 +11,18 @@ turns, so no arrival falls in the re-insert window. The stand-in server
 answers, except during cycles A to B (--stall), where it stalls; what it
 does not take goes to the warning store.
 
-Samples at the start, after cycle 1, every K cycles and at the end: threads,
-open files (POSIX) or the process's handles and its USER and GDI objects
-(Windows, through PROCESS_COUNTS), private memory, and the whole process's
-wake-ups per second over a few idle seconds. Prints them as a table.
+Samples at the start, after cycle 1, every K cycles and at the end:
+threads, open files (POSIX) or the process's handles, its USER and GDI
+objects and its windows (Windows, through PROCESS_COUNTS; Wine keeps no
+USER or GDI counts, so there they read 0 and the windows stand for them),
+private memory, and the whole process's wake-ups per second over a few idle
+seconds. Prints them as a table.
 
 --check (the short form in the test command) fails when, from cycle 1 on, a
-count (threads, open files, handles, USER, GDI objects) differs from the
-sample after cycle 1, when private memory grows by more than 64 KiB per
-1,000 cycles (at least 64 KiB), or when an event reached neither the server
-nor the store.
+count (threads, open files, handles, USER, GDI objects, windows) differs
+from the sample after cycle 1, when private memory grows by more than
+64 KiB per 1,000 cycles (at least 64 KiB), or when an event reached neither
+the server nor the store.
 Times are printed, never checked.
 """
 import argparse
@@ -84,21 +86,33 @@ class SoakServer(stage.Server):
         return Texts(super().texts())
 
 
+def settle(server, quiet=1.5, limit=30.0):
+    """Waits until the server has had nothing new for `quiet` seconds: the
+    cycle's reports are done and the process is idle when it is sampled."""
+    deadline = time.time() + limit
+    count, since = len(server.texts()), time.time()
+    while time.time() < deadline and time.time() - since < quiet:
+        time.sleep(0.25)
+        now = len(server.texts())
+        if now != count:
+            count, since = now, time.time()
+
+
 def kib(n):
-    return "%.1f MiB" % (n / 1024.0)
+    return "{:,} KiB".format(n)
 
 
 def print_row(r, windows, header):
     """One sample as a table row (the header first), printed as it is taken."""
     head = ["after", "threads", "handles" if windows else "files"]
     if windows:
-        head += ["USER", "GDI"]
+        head += ["USER", "GDI", "windows"]
     head += ["private", "wake-ups/s", "events"]
     if header:
         print("  ".join("%-12s" % h for h in head))
     cells = [r["label"], r["threads"], r["handles"] if windows else r["files"]]
     if windows:
-        cells += [r["user"], r["gdi"]]
+        cells += [r["user"], r["gdi"], r["windows"]]
     cells += [kib(r["private"]), "%.1f" % r["wakeups"], r["events"]]
     print("  ".join("%-12s" % c for c in cells))
     sys.stdout.flush()
@@ -109,7 +123,7 @@ def check_rows(rows, cycles, expected_events, received):
     base = next((r for r in rows if r["label"] == "cycle 1"), None)
     if base:
         for r in rows[rows.index(base):]:
-            for key in ("threads", "files", "handles", "user", "gdi"):
+            for key in ("threads", "files", "handles", "user", "gdi", "windows"):
                 if r.get(key) is not None and r[key] != base[key]:
                     failures.append("%s: %s %s, after cycle 1 %s" % (r["label"], key, r[key], base[key]))
         allowed = max(64, 64 * cycles // 1000)
@@ -147,6 +161,7 @@ def main():
         driver.start()
 
         def sample(label):
+            settle(server)
             r = driver.sample(IDLE_SECONDS)
             r["label"] = label
             r["events"] = len(server.texts())

@@ -210,9 +210,9 @@ class WineDriver:
         r = proc_sample(self.process.pid, idle_seconds)
         del r["files"]
         rc, out = self._wine(self.counts_exe, "torvane-host.exe")
-        m = re.search(r"handles (\d+) user (\d+) gdi (\d+)", out)
-        r.update(dict(zip(("handles", "user", "gdi"), (int(x) for x in m.groups()))) if m and rc == 0 else
-                 {"handles": -1, "user": -1, "gdi": -1})
+        keys = ("handles", "user", "gdi", "windows")
+        m = re.search(r"handles (\d+) user (\d+) gdi (\d+) windows (\d+)", out)
+        r.update(dict(zip(keys, (int(x) for x in m.groups()))) if m and rc == 0 else dict.fromkeys(keys, -1))
         return r
 
     def stop(self):

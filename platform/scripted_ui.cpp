@@ -270,15 +270,26 @@ void ScriptedUi::Write(const std::string& line) {
 }
 
 void ScriptedUi::WriteLocked(const std::string& line) {
+  std::string stamped = line;
   if (timestamps_) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                         std::chrono::steady_clock::now() - start_)
                         .count();
-    transcript_.push_back("[" + std::to_string(ms) + "] " + line);
-  } else {
-    transcript_.push_back(line);
+    stamped = "[" + std::to_string(ms) + "] " + line;
   }
-  if (sink_) sink_(transcript_.back());
+  if (sink_) sink_(stamped);
+  // A live feed may run for months (`torvane-host run`): what it hands to
+  // the sink is not also kept.
+  if (!(live_ && sink_)) transcript_.push_back(std::move(stamped));
+}
+
+void ScriptedUi::DropTakenLocked() {
+  constexpr std::size_t kBatch = 64;  // dropped in batches, so taking a step stays cheap
+  if (!live_ || cursor_ < kBatch) return;
+  for (std::size_t i = 0; i < cursor_; ++i) Wipe(steps_[i].text);
+  steps_.erase(steps_.begin(), steps_.begin() + static_cast<std::ptrdiff_t>(cursor_));
+  dropped_ += cursor_;
+  cursor_ = 0;
 }
 
 void ScriptedUi::SetTimestamps(bool on) {
@@ -343,6 +354,7 @@ std::optional<ScriptedUi::Step> ScriptedUi::Next(Window& w, Window*& target) {
   std::unique_lock<std::mutex> lock(mu_);
   for (;;) {
     while (std::chrono::steady_clock::now() < sleepUntil_) cv_.wait_until(lock, sleepUntil_);
+    DropTakenLocked();
     if (cursor_ >= steps_.size()) {
       if (!live_) break;
       const std::uint64_t seen = generation_;
@@ -365,13 +377,15 @@ std::optional<ScriptedUi::Step> ScriptedUi::Next(Window& w, Window*& target) {
       target = forMain ? open_.front() : &w;
       return taken;
     }
-    const std::size_t at = cursor_;
+    // Counted from the first step ever fed, which stays true while taken
+    // steps are dropped during the wait.
+    const std::size_t at = dropped_ + cursor_;
     if (OthersOpen(w)) {
       const std::uint64_t seen = generation_;
       if (cv_.wait_for(lock, stepWait_, [&] { return generation_ != seen; })) continue;
     }
-    if (cursor_ == at) {
-      WriteLocked("note: line " + std::to_string(steps_[at].line) + " dropped: no window took it");
+    if (dropped_ + cursor_ == at) {
+      WriteLocked("note: line " + std::to_string(steps_[cursor_].line) + " dropped: no window took it");
       ++cursor_;
       ++generation_;
       cv_.notify_all();

@@ -107,7 +107,9 @@ class ScriptedUi final : public Ui {
   void SetTimestamps(bool on);
 
   // Live script: the UI waits for more lines until EndFeed. A malformed line
-  // is noted in the transcript and skipped.
+  // is noted in the transcript and skipped. While the feed is open, steps
+  // taken are let go, and lines handed to a transcript sink are not kept,
+  // so a feed that runs for months holds only what is still to come.
   void StartFeed();
   void Feed(const std::string& line);
   void EndFeed();
@@ -131,11 +133,14 @@ class ScriptedUi final : public Ui {
   bool OthersOpen(const Window& w) const;
   void Apply(Window& w, DialogHandler& handler, const Step& s);
   void Sleep(std::unique_lock<std::mutex>& lock, unsigned ms);
+  // During a live feed, steps already taken are wiped and let go.
+  void DropTakenLocked();
 
   mutable std::mutex mu_;
   std::condition_variable cv_;
   std::vector<Step> steps_;
   std::size_t cursor_ = 0;
+  std::size_t dropped_ = 0;  // taken steps let go from the front of steps_
   std::uint64_t generation_ = 0;
   std::vector<Window*> open_;  // open dialogs, oldest first
   std::vector<std::string> transcript_;

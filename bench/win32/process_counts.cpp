@@ -1,12 +1,21 @@
 // What a running Windows process holds, for the soak benchmark:
-//   process_counts IMAGE   prints "handles N user N gdi N threads N" for the
-//                          first process whose image name is IMAGE
+//   process_counts IMAGE   prints "handles N user N gdi N windows N threads N"
+//                          for the first process whose image name is IMAGE
+// Handles are GetProcessHandleCount's; where that reads 0 (Wine, for another
+// process) they are counted one by one: every handle value the process's
+// handle table can hold is duplicated, and those that duplicate are open.
+// Threads come from the system's process list, which also gives the size of
+// the handle table there. USER and GDI are GetGuiResources' counts (0 under
+// Wine, which does not keep them); windows are the process's top-level and
+// child windows, counted by enumeration, so a window left over from a dialog
+// shows on either system.
 #include <windows.h>
-#include <tlhelp32.h>
+#include <winternl.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
-#include <string>
+#include <vector>
 
 namespace {
 
@@ -15,30 +24,123 @@ struct HandleCloser {
 };
 using Handle = std::unique_ptr<void, HandleCloser>;
 
-Handle Own(HANDLE h) { return Handle(h == INVALID_HANDLE_VALUE ? nullptr : h); }
+// The part of a process-list entry read here; the layout is the system's.
+struct ProcessEntry {
+  ULONG next;
+  ULONG threads;
+  BYTE reserved1[48];
+  UNICODE_STRING image;
+  LONG basePriority;
+  HANDLE pid;
+  HANDLE parent;
+  ULONG handles;
+};
+
+using QuerySystem = NTSTATUS(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+constexpr ULONG kProcessList = 5;
+constexpr NTSTATUS kTooSmall = static_cast<NTSTATUS>(0xC0000004L);
+
+struct Found {
+  DWORD pid = 0;
+  ULONG threads = 0;
+  ULONG handles = 0;  // Wine: the size of the handle table
+};
+
+bool FindProcess(const wchar_t* image, Found& found) {
+  HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  if (!ntdll) return false;
+  auto query = reinterpret_cast<QuerySystem>(
+      reinterpret_cast<void (*)()>(::GetProcAddress(ntdll, "NtQuerySystemInformation")));
+  if (!query) return false;
+  std::vector<unsigned char> list(256 * 1024);
+  NTSTATUS status = kTooSmall;
+  for (int tries = 0; tries < 6 && status == kTooSmall; ++tries) {
+    ULONG needed = 0;
+    status = query(kProcessList, list.data(), static_cast<ULONG>(list.size()), &needed);
+    if (status == kTooSmall) list.resize(list.size() * 2);
+  }
+  if (status != 0) return false;
+  const size_t imageLen = std::wcslen(image);
+  for (size_t at = 0; at + sizeof(ProcessEntry) <= list.size();) {
+    ProcessEntry entry;
+    std::memcpy(&entry, list.data() + at, sizeof(entry));
+    const size_t chars = entry.image.Length / sizeof(wchar_t);
+    if (entry.image.Buffer && chars == imageLen &&
+        ::CompareStringOrdinal(entry.image.Buffer, static_cast<int>(chars), image, static_cast<int>(imageLen),
+                               TRUE) == CSTR_EQUAL) {
+      found.pid = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(entry.pid));
+      found.threads = entry.threads;
+      found.handles = entry.handles;
+      return true;
+    }
+    if (entry.next == 0) break;
+    at += entry.next;
+  }
+  return false;
+}
+
+// Open handles of `process` among the values 4, 8, ... up to `tableSize`
+// entries of its handle table.
+unsigned long CountByDuplication(HANDLE process, ULONG tableSize) {
+  unsigned long open = 0;
+  for (ULONG i = 1; i <= tableSize; ++i) {
+    HANDLE copy = nullptr;
+    const auto value = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(i) * 4);
+    if (::DuplicateHandle(process, value, ::GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+      ++open;
+      ::CloseHandle(copy);
+    }
+  }
+  return open;
+}
+
+struct WindowCount {
+  DWORD pid;
+  unsigned long windows = 0;
+};
+
+BOOL CALLBACK CountChild(HWND, LPARAM param) {
+  ++reinterpret_cast<WindowCount*>(param)->windows;
+  return TRUE;
+}
+
+BOOL CALLBACK CountTopLevel(HWND window, LPARAM param) {
+  auto* count = reinterpret_cast<WindowCount*>(param);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(window, &pid);
+  if (pid == count->pid) {
+    ++count->windows;
+    ::EnumChildWindows(window, CountChild, param);
+  }
+  return TRUE;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
+  wchar_t image[MAX_PATH] = {};
+  if (argc != 2 || ::MultiByteToWideChar(CP_ACP, 0, argv[1], -1, image, MAX_PATH) == 0) {
     std::fprintf(stderr, "usage: process_counts IMAGE\n");
     return 2;
   }
-  const Handle snapshot = Own(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return 1;
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry)) {
-    if (::lstrcmpiA(entry.szExeFile, argv[1]) != 0) continue;
-    const Handle process = Own(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, entry.th32ProcessID));
-    if (!process) return 1;
-    DWORD handles = 0;
-    ::GetProcessHandleCount(process.get(), &handles);
-    std::printf("handles %lu user %lu gdi %lu threads %lu\n", handles,
-                ::GetGuiResources(process.get(), GR_USEROBJECTS), ::GetGuiResources(process.get(), GR_GDIOBJECTS),
-                entry.cntThreads);
-    return 0;
+  Found found;
+  if (!FindProcess(image, found)) {
+    std::fprintf(stderr, "process_counts: no %s running\n", argv[1]);
+    return 1;
   }
-  std::fprintf(stderr, "process_counts: no %s running\n", argv[1]);
-  return 1;
+  const Handle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_DUP_HANDLE, FALSE, found.pid));
+  if (!process) {
+    std::fprintf(stderr, "process_counts: cannot open %s\n", argv[1]);
+    return 1;
+  }
+  DWORD handles = 0;
+  if (!::GetProcessHandleCount(process.get(), &handles) || handles == 0)
+    handles = CountByDuplication(process.get(), found.handles);
+  const DWORD user = ::GetGuiResources(process.get(), GR_USEROBJECTS);
+  const DWORD gdi = ::GetGuiResources(process.get(), GR_GDIOBJECTS);
+  WindowCount windows{found.pid};
+  ::EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&windows));
+  std::printf("handles %lu user %lu gdi %lu windows %lu threads %lu\n", handles, user, gdi,
+              windows.windows, found.threads);
+  return 0;
 }

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -196,6 +197,48 @@ TEST(ScriptedUi, LiveScriptWaitsForItsLines) {
   const auto t = ui->Transcript();
   EXPECT_TRUE(Has(t, "note: line 2: unknown step 'fly', skipped"));
   EXPECT_TRUE(Has(t, "8000 script ended"));
+}
+
+// A live feed that runs for long keeps nothing of what is done: every one
+// of many steps is still taken in order, while the lines that went to the
+// sink are not also kept.
+TEST(ScriptedUi, LongLiveFeedTakesEveryStepAndKeepsNoTranscript) {
+  auto ui = Script("");
+  std::atomic<int> streamed{0};
+  ui->SetTranscriptSink([&](const std::string&) { ++streamed; });
+  ui->StartFeed();
+  std::vector<int> seen;
+  std::mutex mu;
+  class Watch : public TestDialog {
+   public:
+    std::function<void(int)> onArrive;
+    void OnDeviceChange(DialogWindow&, const DeviceChange& c) override { onArrive(static_cast<int>(c.deviceType)); }
+  } watch;
+  watch.onArrive = [&](int mask) {
+    std::lock_guard<std::mutex> hold(mu);
+    seen.push_back(mask);
+  };
+  watch.command = [](DialogWindow&, int) {};
+  std::thread main([&] { EXPECT_EQ(ui->RunModal(8000, watch), kIdCancel); });
+  constexpr int kSteps = 300;
+  for (int i = 1; i <= kSteps; ++i) {
+    ui->Feed("arrive " + std::to_string(i));
+    if (i == 150) ui->Feed("fly away");
+  }
+  for (int i = 0; i < 500; ++i) {
+    {
+      std::lock_guard<std::mutex> hold(mu);
+      if (seen.size() == kSteps) break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(ui->Transcript().empty()) << "lines that went to the sink are kept as well";
+  ui->EndFeed();
+  main.join();
+  ASSERT_EQ(seen.size(), static_cast<std::size_t>(kSteps));
+  for (int i = 1; i <= kSteps; ++i) EXPECT_EQ(seen[i - 1], i) << "step " << i;
+  EXPECT_GT(streamed.load(), kSteps);
+  EXPECT_TRUE(Has(ui->Transcript(), "8000 script ended"));
 }
 
 // `sleep` holds the script in real time; time stamps count from the UI's
