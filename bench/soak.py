@@ -49,7 +49,7 @@ def cycle(driver, server, n):
     """One admission with file activity; returns the events it should bring."""
     disk = DISKS[n % 2]
     consumed = server.texts().count_with("减少一次授权")
-    driver.plug(disk)
+    driver.plug(disk, n)
     driver.unlock(disk["password"], n)
     # The watch starts once the use is consumed and its notice is answered.
     deadline = time.time() + 30

@@ -2,6 +2,7 @@
 and `torvane-host.exe run` under Wine with real windows driven by the UI
 driver. Each plugs and pulls the disk, answers the password dialog and
 samples the host process."""
+import collections
 import os
 import re
 import subprocess
@@ -93,7 +94,7 @@ class NativeDriver:
                 self.sim, "VX_GetUsbStorageDriver"):
             raise RuntimeError("the library did not start: %s" % self.run.errors)
 
-    def plug(self, disk):
+    def plug(self, disk, n):
         stage.write_sim(self.sim, {"e": disk})
         os.rename(self.pulled, self.mount)
         self.run.send("arrive volume")
@@ -150,12 +151,21 @@ class WineDriver:
         self.saved = os.readlink(self.link) if os.path.islink(self.link) else None
         self.env = dict(os.environ, SELVIK_SIM="Z:" + self.sim.replace("/", "\\"))
         self.process = None
-        self.errors = []
+        self.errors = collections.deque(maxlen=200)  # the host's last lines
         self.tid = None
 
     def _wine(self, exe, *args, timeout=120):
         out = subprocess.run([WINE, exe] + list(args), capture_output=True, timeout=timeout, env=self.env)
         return out.returncode, out.stdout.decode("utf-8", "replace") + out.stderr.decode("utf-8", "replace")
+
+    def _signal(self, n, *args):
+        """device_signal ARGS; a failure ends the soak with what the host said last."""
+        rc, out = self._wine(self.signal_exe, *args)
+        if rc != 0:
+            raise RuntimeError("cycle %d: device_signal %s: %s%s" % (n, " ".join(args), out, self._last_lines()))
+
+    def _last_lines(self):
+        return "\nthe host printed last:\n  " + "\n  ".join(list(self.errors)[-20:])
 
     def start(self):
         self.process = subprocess.Popen([WINE, os.path.join(self.host_dir, "torvane-host.exe"), "run"],
@@ -179,18 +189,18 @@ class WineDriver:
     def mask(self):
         return "0x%X" % (1 << (ord(self.letter) - ord("a")))
 
-    def plug(self, disk):
+    def plug(self, disk, n):
         stage.write_sim(self.sim, {self.letter: disk})
         if os.path.islink(self.link):
             os.unlink(self.link)
         os.symlink(self.folder, self.link)
-        self._wine(self.signal_exe, "arrive", self.tid, self.mask())
+        self._signal(n, "arrive", self.tid, self.mask())
 
     def unlock(self, password, n):
         rc, out = self._wine(self.driver_exe, "--timeout", "30000", "dialog", PASSWORD_TITLE,
                              "type", "8001", password, "click", "1", "gone")
         if rc != 0:
-            raise RuntimeError("cycle %d: the password dialog: %s" % (n, out))
+            raise RuntimeError("cycle %d: the password dialog: %s%s" % (n, out, self._last_lines()))
         # The use consumed is told in a notice box; the watch starts once it is answered.
         self._wine(self.signal_exe, "box", "提示")
 
@@ -198,7 +208,7 @@ class WineDriver:
         if os.path.islink(self.link):
             os.unlink(self.link)
         stage.set_mask(self.sim, 0)
-        self._wine(self.signal_exe, "remove", self.tid, self.mask())
+        self._signal(n, "remove", self.tid, self.mask())
 
     def stored(self):
         exe = os.path.join(self.build, "tools", "store", "torvane-store.exe")
