@@ -201,8 +201,14 @@ class WineDriver:
                              "type", "8001", password, "click", "1", "gone")
         if rc != 0:
             raise RuntimeError("cycle %d: the password dialog: %s%s" % (n, out, self._last_lines()))
-        # The use consumed is told in a notice box; the watch starts once it is answered.
-        self._wine(self.signal_exe, "box", "提示")
+        # The use consumed is told in a notice box; the watch starts once it
+        # is answered. A box left open would hold the next cycle's pass, so
+        # it is waited for (device_signal waits 10 s a call) for up to 60 s.
+        for _ in range(6):
+            rc, out = self._wine(self.signal_exe, "box", "提示")
+            if rc == 0:
+                return
+        raise RuntimeError("cycle %d: no notice box after the password: %s%s" % (n, out, self._last_lines()))
 
     def pull(self, n):
         if os.path.islink(self.link):
