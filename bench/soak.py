@@ -27,7 +27,6 @@ event reached neither the server nor the store.
 Times are printed, never checked.
 """
 import argparse
-import json
 import os
 import shutil
 import signal
@@ -79,8 +78,6 @@ class SoakServer(stage.Server):
         self.mode_file = os.path.join(folder, "mode")
         os.makedirs(folder, exist_ok=True)
         self.set_mode(False)
-        self._read = 0
-        self._texts = []
         super().__init__(folder, ["--mode-file", self.mode_file])
 
     def set_mode(self, stall):
@@ -89,21 +86,7 @@ class SoakServer(stage.Server):
             f.write("stall 20\n" if stall else "answer 0\n")
 
     def texts(self):
-        """The event texts so far; only what was recorded since the last call
-        is read, so polling stays cheap over thousands of events."""
-        if os.path.exists(self.record):
-            with open(self.record, "rb") as f:
-                f.seek(self._read)
-                tail = f.read()
-            whole = tail[:tail.rfind(b"\n") + 1]
-            self._read += len(whole)
-            for line in whole.decode("utf-8").split("\n")[:-1]:
-                params = json.loads(line).get("params") or {}
-                if isinstance(params, dict):
-                    self._texts.append(params.get("memos") or "")
-                elif len(params) > 2:
-                    self._texts.append(params[2] or "")
-        return Texts(self._texts)
+        return Texts(super().texts())
 
 
 def settle(server, quiet=1.5, limit=30.0):
@@ -138,7 +121,7 @@ def print_row(r, windows, header):
     sys.stdout.flush()
 
 
-def check_rows(rows, cycles, expected_events, received, stall_end):
+def check_rows(rows, expected_events, received, stall_end):
     """What --check finds wrong: counts are held to the sample after cycle 1;
     memory to the first sample after the stall (the store's first use warms
     up the cipher once: about 240 KiB natively), over the cycles after it."""
@@ -229,7 +212,7 @@ def main():
         print("%s: %d cycles in %.0f s, %d events expected, %d reached the server or the store (%d stored)" % (
             args.backend, args.cycles, time.time() - started, expected, received, stored))
         if args.check:
-            failures = check_rows(rows, args.cycles, expected, received, stall[1])
+            failures = check_rows(rows, expected, received, stall[1])
             for f in failures:
                 print("FAIL: " + f)
             return 1 if failures else 0

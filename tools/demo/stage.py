@@ -34,6 +34,8 @@ class Server:
         self.folder = folder
         os.makedirs(folder, exist_ok=True)
         self.record = os.path.join(folder, "calls.jsonl")
+        self._read = 0  # bytes of the record already read into _texts
+        self._texts = []
         port_file = os.path.join(folder, "port")
         self.process = subprocess.Popen(
             [sys.executable, os.path.join(ROOT, "tools", "server", "dedu_server.py"),
@@ -50,17 +52,22 @@ class Server:
         self.url = "http://127.0.0.1:%d%s" % (self.port, SERVICE_PATH)
 
     def texts(self):
-        """The event texts received so far, in order."""
-        out = []
+        """The event texts received so far, in order. Only the whole lines
+        recorded since the last call are read, so polling stays cheap over
+        thousands of events."""
         if os.path.exists(self.record):
-            with open(self.record, encoding="utf-8") as f:
-                for line in f:
-                    params = json.loads(line).get("params") or {}
-                    if isinstance(params, dict):
-                        out.append(params.get("memos") or "")
-                    elif len(params) > 2:
-                        out.append(params[2] or "")
-        return out
+            with open(self.record, "rb") as f:
+                f.seek(self._read)
+                tail = f.read()
+            whole = tail[:tail.rfind(b"\n") + 1]
+            self._read += len(whole)
+            for line in whole.decode("utf-8").split("\n")[:-1]:
+                params = json.loads(line).get("params") or {}
+                if isinstance(params, dict):
+                    self._texts.append(params.get("memos") or "")
+                elif len(params) > 2:
+                    self._texts.append(params[2] or "")
+        return list(self._texts)
 
     def stop(self):
         if self.process.poll() is None:
