@@ -52,6 +52,22 @@ def proc_sample(pid, idle_seconds):
             "private": private, "wakeups": woken / idle_seconds}
 
 
+def dirty_by_kind(pid, regions):
+    """Private_Dirty (KiB) of process `pid` by the kind of the (start, size,
+    kind) region each mapping lies in; "" for none."""
+    totals = collections.Counter()
+    span = None
+    with open("/proc/%d/smaps" % pid) as f:
+        for line in f:
+            m = re.match(r"([0-9a-f]+)-([0-9a-f]+) ", line)
+            if m:
+                span = (int(m.group(1), 16), int(m.group(2), 16))
+            elif line.startswith("Private_Dirty:") and span:
+                kind = next((k for start, size, k in regions if start < span[1] and span[0] < start + size), "")
+                totals[kind] += int(line.split()[1])
+    return totals
+
+
 def store_records(tool, path, launcher=(), local=None):
     """How many records the warning store holds (0 without a store)."""
     if not os.path.exists(local or path):
@@ -222,6 +238,16 @@ class WineDriver:
                              [WINE], os.path.join(self.host_dir, "info2.sys"))
 
     def sample(self, idle_seconds):
+        """Counts as on Windows. Private memory is what the process has
+        written in its private committed regions (heaps, stacks; process_counts
+        lists them): what Windows counts as its private bytes. Wine copies
+        its own system libraries into the process, so their image pages are
+        written too; they are bounded by the images' size and not counted.
+        What Wine's Unix side writes for itself, outside every Windows region
+        (the X client's connection for each thread that opens a window, font
+        caches, in the C library's heaps), stands for the window system,
+        which on Windows is not in the process: it is shown apart as
+        "wine unix"."""
         # The Linux process that runs torvane-host.exe (wine-exec execs the loader).
         r = proc_sample(self.process.pid, idle_seconds)
         del r["files"]
@@ -229,6 +255,13 @@ class WineDriver:
         keys = ("handles", "user", "gdi", "windows")
         m = re.search(r"handles (\d+) user (\d+) gdi (\d+) windows (\d+)", out)
         r.update(dict(zip(keys, (int(x) for x in m.groups()))) if m and rc == 0 else dict.fromkeys(keys, -1))
+        c = re.search(r"^committed((?: [0-9a-f]+ [0-9a-f]+ [pim])+)\s*$", out, re.M)
+        if rc != 0 or not c:
+            raise RuntimeError("process_counts: %s" % out)
+        words = c.group(1).split()
+        regions = [(int(words[i], 16), int(words[i + 1], 16), words[i + 2]) for i in range(0, len(words), 3)]
+        dirty = dirty_by_kind(self.process.pid, regions)
+        r["private"], r["unix"] = dirty["p"], dirty[""]
         return r
 
     def stop(self):

@@ -9,12 +9,18 @@
 // Wine, which does not keep them); windows are the process's top-level and
 // child windows, counted by enumeration, so a window left over from a dialog
 // shows on either system.
+// A second line, "committed BASE SIZE KIND ...", lists the process's
+// committed regions (hex; KIND p private, i image, m mapped), as
+// VirtualQueryEx gives them: under Wine these are the Windows side of the
+// process, told apart from memory the Unix libraries under Wine (the X
+// client, fonts) map for themselves.
 #include <windows.h>
 #include <winternl.h>
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -115,6 +121,43 @@ BOOL CALLBACK CountTopLevel(HWND window, LPARAM param) {
   return TRUE;
 }
 
+// Committed regions, adjacent ones of one kind joined, as " BASE SIZE KIND".
+std::string CommittedRegions(HANDLE process) {
+  SYSTEM_INFO system{};
+  ::GetSystemInfo(&system);
+  const auto end = reinterpret_cast<ULONG_PTR>(system.lpMaximumApplicationAddress);
+  std::string out;
+  ULONG_PTR runStart = 0, runEnd = 0;
+  char runKind = 0;
+  auto flush = [&] {
+    if (runEnd > runStart) {
+      char triple[56];
+      std::snprintf(triple, sizeof triple, " %llx %llx %c", static_cast<unsigned long long>(runStart),
+                    static_cast<unsigned long long>(runEnd - runStart), runKind);
+      out += triple;
+    }
+  };
+  for (ULONG_PTR at = 0; at < end;) {
+    MEMORY_BASIC_INFORMATION info{};
+    if (::VirtualQueryEx(process, reinterpret_cast<const void*>(at), &info, sizeof info) == 0) break;
+    const auto base = reinterpret_cast<ULONG_PTR>(info.BaseAddress);
+    const ULONG_PTR next = base + info.RegionSize;
+    if (next <= at) break;
+    if (info.State == MEM_COMMIT) {
+      const char kind = info.Type == MEM_IMAGE ? 'i' : info.Type == MEM_MAPPED ? 'm' : 'p';
+      if (base != runEnd || kind != runKind) {
+        flush();
+        runStart = base;
+        runKind = kind;
+      }
+      runEnd = next;
+    }
+    at = next;
+  }
+  flush();
+  return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -142,5 +185,6 @@ int main(int argc, char** argv) {
   ::EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&windows));
   std::printf("handles %lu user %lu gdi %lu windows %lu threads %lu\n", handles, user, gdi,
               windows.windows, found.threads);
+  std::printf("committed%s\n", CommittedRegions(process.get()).c_str());
   return 0;
 }
