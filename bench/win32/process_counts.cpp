@@ -9,6 +9,8 @@
 // Wine, which does not keep them); windows are the process's top-level and
 // child windows, counted by enumeration, so a window left over from a dialog
 // shows on either system.
+// With --handles, a line "handle VALUE TYPE NAME" follows for each open
+// handle, to tell what a count that grew holds, in place of the regions.
 // A second line, "committed BASE SIZE KIND ...", lists the process's
 // committed regions (hex; KIND p private, i image, m mapped), as
 // VirtualQueryEx gives them: under Wine these are the Windows side of the
@@ -100,6 +102,37 @@ unsigned long CountByDuplication(HANDLE process, ULONG tableSize) {
   return open;
 }
 
+// "handle VALUE TYPE NAME" for each open handle among the first `tableSize`.
+void PrintHandles(HANDLE process, ULONG tableSize) {
+  using QueryObject = NTSTATUS(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+  HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  const auto query = ntdll ? reinterpret_cast<QueryObject>(
+                                 reinterpret_cast<void (*)()>(::GetProcAddress(ntdll, "NtQueryObject")))
+                           : nullptr;
+  if (!query) return;
+  constexpr ULONG kName = 1, kType = 2;
+  auto text = [&](HANDLE h, ULONG what) {
+    alignas(8) unsigned char buffer[4096] = {};
+    ULONG size = 0;
+    if (query(h, what, buffer, sizeof buffer - sizeof(wchar_t), &size) != 0) return std::string("?");
+    UNICODE_STRING name;
+    std::memcpy(&name, buffer, sizeof name);
+    char utf8[1024] = {};
+    if (name.Buffer && name.Length)
+      ::WideCharToMultiByte(CP_UTF8, 0, name.Buffer, name.Length / sizeof(wchar_t), utf8, sizeof utf8 - 1,
+                            nullptr, nullptr);
+    return std::string(utf8);
+  };
+  for (ULONG i = 1; i <= tableSize; ++i) {
+    HANDLE copy = nullptr;
+    const auto value = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(i) * 4);
+    if (!::DuplicateHandle(process, value, ::GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS))
+      continue;
+    const Handle owned(copy);
+    std::printf("handle %lx %s %s\n", i * 4, text(copy, kType).c_str(), text(copy, kName).c_str());
+  }
+}
+
 struct WindowCount {
   DWORD pid;
   unsigned long windows = 0;
@@ -162,8 +195,9 @@ std::string CommittedRegions(HANDLE process) {
 
 int main(int argc, char** argv) {
   wchar_t image[MAX_PATH] = {};
-  if (argc != 2 || ::MultiByteToWideChar(CP_ACP, 0, argv[1], -1, image, MAX_PATH) == 0) {
-    std::fprintf(stderr, "usage: process_counts IMAGE\n");
+  const bool listHandles = argc == 3 && std::strcmp(argv[2], "--handles") == 0;
+  if ((argc != 2 && !listHandles) || ::MultiByteToWideChar(CP_ACP, 0, argv[1], -1, image, MAX_PATH) == 0) {
+    std::fprintf(stderr, "usage: process_counts IMAGE [--handles]\n");
     return 2;
   }
   Found found;
@@ -185,6 +219,12 @@ int main(int argc, char** argv) {
   ::EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&windows));
   std::printf("handles %lu user %lu gdi %lu windows %lu threads %lu\n", handles, user, gdi,
               windows.windows, found.threads);
-  std::printf("committed%s\n", CommittedRegions(process.get()).c_str());
+  // The regions are asked of the process itself (under Wine, through a
+  // call it runs), so they are left out of a handle list, which may be
+  // taken while it idles.
+  if (listHandles)
+    PrintHandles(process.get(), found.handles);
+  else
+    std::printf("committed%s\n", CommittedRegions(process.get()).c_str());
   return 0;
 }
