@@ -252,9 +252,10 @@ class WineDriver:
         r = proc_sample(self.process.pid, idle_seconds)
         del r["files"]
         rc, out = self._wine(self.counts_exe, "torvane-host.exe")
-        keys = ("handles", "user", "gdi", "windows")
-        m = re.search(r"handles (\d+) user (\d+) gdi (\d+) windows (\d+)", out)
+        keys = ("handles", "user", "gdi", "windows", "threads_seen", "lock_events")
+        m = re.search(r"handles (\d+) user (\d+) gdi (\d+) windows (\d+) threads (\d+) unnamed-events (\d+)", out)
         r.update(dict(zip(keys, (int(x) for x in m.groups()))) if m and rc == 0 else dict.fromkeys(keys, -1))
+        del r["threads_seen"]
         c = re.search(r"^committed((?: [0-9a-f]+ [0-9a-f]+ [pim])+)\s*$", out, re.M)
         if rc != 0 or not c:
             raise RuntimeError("process_counts: %s" % out)

@@ -1,5 +1,6 @@
 // What a running Windows process holds, for the soak benchmark:
-//   process_counts IMAGE   prints "handles N user N gdi N windows N threads N"
+//   process_counts IMAGE   prints "handles N user N gdi N windows N threads N
+//                          unnamed-events N"
 //                          for the first process whose image name is IMAGE
 // Handles are GetProcessHandleCount's; where that reads 0 (Wine, for another
 // process) they are counted one by one: every handle value the process's
@@ -9,6 +10,8 @@
 // Wine, which does not keep them); windows are the process's top-level and
 // child windows, counted by enumeration, so a window left over from a dialog
 // shows on either system.
+// Unnamed events are counted apart: the threads library gives a lock one
+// the first time two threads meet on it, and keeps it for the lock's life.
 // With --handles, a line "handle VALUE TYPE NAME" follows for each open
 // handle, to tell what a count that grew holds, in place of the regions.
 // A second line, "committed BASE SIZE KIND ...", lists the process's
@@ -87,29 +90,22 @@ bool FindProcess(const wchar_t* image, Found& found) {
   return false;
 }
 
-// Open handles of `process` among the values 4, 8, ... up to `tableSize`
-// entries of its handle table.
-unsigned long CountByDuplication(HANDLE process, ULONG tableSize) {
-  unsigned long open = 0;
-  for (ULONG i = 1; i <= tableSize; ++i) {
-    HANDLE copy = nullptr;
-    const auto value = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(i) * 4);
-    if (::DuplicateHandle(process, value, ::GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-      ++open;
-      ::CloseHandle(copy);
-    }
-  }
-  return open;
-}
+struct HandleInfo {
+  ULONG value;
+  std::string type;
+  std::string name;
+};
 
-// "handle VALUE TYPE NAME" for each open handle among the first `tableSize`.
-void PrintHandles(HANDLE process, ULONG tableSize) {
+// The open handles of `process` among the values 4, 8, ... up to `limit`
+// entries, with their type and name.
+std::vector<HandleInfo> ListHandles(HANDLE process, ULONG limit) {
   using QueryObject = NTSTATUS(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+  std::vector<HandleInfo> list;
   HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
   const auto query = ntdll ? reinterpret_cast<QueryObject>(
                                  reinterpret_cast<void (*)()>(::GetProcAddress(ntdll, "NtQueryObject")))
                            : nullptr;
-  if (!query) return;
+  if (!query) return list;
   constexpr ULONG kName = 1, kType = 2;
   auto text = [&](HANDLE h, ULONG what) {
     alignas(8) unsigned char buffer[4096] = {};
@@ -123,14 +119,15 @@ void PrintHandles(HANDLE process, ULONG tableSize) {
                             nullptr, nullptr);
     return std::string(utf8);
   };
-  for (ULONG i = 1; i <= tableSize; ++i) {
+  for (ULONG i = 1; i <= limit; ++i) {
     HANDLE copy = nullptr;
     const auto value = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(i) * 4);
     if (!::DuplicateHandle(process, value, ::GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS))
       continue;
     const Handle owned(copy);
-    std::printf("handle %lx %s %s\n", i * 4, text(copy, kType).c_str(), text(copy, kName).c_str());
+    list.push_back({i * 4, text(copy, kType), text(copy, kName)});
   }
+  return list;
 }
 
 struct WindowCount {
@@ -210,20 +207,25 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "process_counts: cannot open %s\n", argv[1]);
     return 1;
   }
+  // Wine gives the handle table's size in the process list, and no count;
+  // Windows gives the count there, and values may lie well above it.
   DWORD handles = 0;
-  if (!::GetProcessHandleCount(process.get(), &handles) || handles == 0)
-    handles = CountByDuplication(process.get(), found.handles);
+  const bool counted = ::GetProcessHandleCount(process.get(), &handles) && handles != 0;
+  const std::vector<HandleInfo> list = ListHandles(process.get(), counted ? 16384 : found.handles);
+  if (!counted) handles = static_cast<DWORD>(list.size());
+  unsigned long lockEvents = 0;
+  for (const HandleInfo& h : list) lockEvents += h.type == "Event" && h.name.empty();
   const DWORD user = ::GetGuiResources(process.get(), GR_USEROBJECTS);
   const DWORD gdi = ::GetGuiResources(process.get(), GR_GDIOBJECTS);
   WindowCount windows{found.pid};
   ::EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&windows));
-  std::printf("handles %lu user %lu gdi %lu windows %lu threads %lu\n", handles, user, gdi,
-              windows.windows, found.threads);
+  std::printf("handles %lu user %lu gdi %lu windows %lu threads %lu unnamed-events %lu\n", handles, user, gdi,
+              windows.windows, found.threads, lockEvents);
   // The regions are asked of the process itself (under Wine, through a
   // call it runs), so they are left out of a handle list, which may be
   // taken while it idles.
   if (listHandles)
-    PrintHandles(process.get(), found.handles);
+    for (const HandleInfo& h : list) std::printf("handle %lx %s %s\n", h.value, h.type.c_str(), h.name.c_str());
   else
     std::printf("committed%s\n", CommittedRegions(process.get()).c_str());
   return 0;
