@@ -137,7 +137,7 @@ def check_rows(rows, expected_events, received, stall_end):
     first time two threads meet on it, at whatever cycle that happens, and
     keeps it for the lock's life; so handles other than unnamed events are
     held exactly, and unnamed events may rise by LOCK_EVENTS_ALLOWED in all
-    (a leak of one a cycle, or one every 20, still fails)."""
+    (in 50 cycles, a leak of one every 15 cycles or more often still fails)."""
     failures = []
     base = next((r for r in rows if r["label"] == "cycle 1"), None)
     if base:
