@@ -105,12 +105,12 @@ std::vector<HandleInfo> ListHandles(HANDLE process, ULONG limit) {
   const auto query = ntdll ? reinterpret_cast<QueryObject>(
                                  reinterpret_cast<void (*)()>(::GetProcAddress(ntdll, "NtQueryObject")))
                            : nullptr;
-  if (!query) return list;
   constexpr ULONG kName = 1, kType = 2;
   auto text = [&](HANDLE h, ULONG what) {
     alignas(8) unsigned char buffer[4096] = {};
     ULONG size = 0;
-    if (query(h, what, buffer, sizeof buffer - sizeof(wchar_t), &size) != 0) return std::string("?");
+    // Without the query the handle is still counted, its type unknown.
+    if (!query || query(h, what, buffer, sizeof buffer - sizeof(wchar_t), &size) != 0) return std::string("?");
     UNICODE_STRING name;
     std::memcpy(&name, buffer, sizeof name);
     char utf8[1024] = {};
