@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "platform/deadline.h"
 #include "platform/stop_request.h"
 
 namespace torvane::platform::stop_request {
@@ -46,7 +47,7 @@ bool Wait(std::optional<std::chrono::milliseconds> limit) {
   if (!g_event) return false;
   // Waits longer than a DWORD's milliseconds are waited in steps.
   using Clock = std::chrono::steady_clock;
-  const auto end = limit ? Clock::now() + *limit : Clock::time_point::max();
+  const auto end = limit ? SteadyDeadline(*limit) : Clock::time_point::max();
   for (;;) {
     DWORD ms = INFINITE;
     if (limit) {
