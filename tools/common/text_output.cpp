@@ -29,7 +29,14 @@ void PrintLine(std::string_view ansi) {
     std::fflush(stdout);
     std::u16string text = platform::AnsiToUtf16(ansi);
     text += u'\n';
-    if (platform::WriteStdoutConsole(text)) return;
+    const std::size_t shown = platform::WriteStdoutConsole(text);
+    if (shown == text.size()) return;
+    // The console failed partway: the rest goes through stdio, and what it
+    // already showed is not written again.
+    const std::string rest = platform::Utf16ToUtf8(std::u16string_view(text).substr(shown));
+    std::fwrite(rest.data(), 1, rest.size(), stdout);
+    std::fflush(stdout);
+    return;
   }
   const std::string out = RawOutput() ? std::string(ansi) : platform::Utf16ToUtf8(platform::AnsiToUtf16(ansi));
   std::fwrite(out.data(), 1, out.size(), stdout);
