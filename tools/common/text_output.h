@@ -19,4 +19,8 @@ void PrintLine(std::string_view ansi);
 // already are; elsewhere they are UTF-8.
 std::string ArgToAnsi(const std::string& arg);
 
+// A file path as the platform names files (ANSI on Windows, UTF-8 bytes
+// elsewhere), as ANSI text for PrintLine.
+inline std::string PathToAnsi(const std::string& path) { return ArgToAnsi(path); }
+
 }  // namespace torvane::tools

@@ -27,7 +27,7 @@ int RunConfig(const Args& args) {
     std::fprintf(stderr, "usage: torvane-host config [--dir DIR]\n");
     return 2;
   }
-  PrintLine("HostDirectory=" + config::HostDirectory());
+  PrintLine("HostDirectory=" + PathToAnsi(config::HostDirectory()));
   Line(config::kPolicyFile, "UfileAudit", std::to_string(config::ReadUfileAudit()));
   Line(config::kPolicyFile, "User", config::ReadUser());
   Line(config::kPolicyFile, "GenericUDisk", std::to_string(config::ReadGenericUDisk()));

@@ -70,10 +70,10 @@ int RunReport(const Args& args) {
   }
   PrintLine("not delivered: " + report::UndeliveredReason(note));
   if (note.store == report::DeliveryNote::Store::kStored) {
-    PrintLine("handed to the store " + directory + report::kWarningStoreName);
+    PrintLine("handed to the store " + PathToAnsi(directory + report::kWarningStoreName));
   } else {
-    PrintLine("record dropped: the store " + directory + report::kWarningStoreName +
-              " did not take it; the operation log " + log + " says:");
+    PrintLine("record dropped: the store " + PathToAnsi(directory + report::kWarningStoreName) +
+              " did not take it; the operation log " + PathToAnsi(log) + " says:");
     PrintLogSince(log, logBefore);
   }
   return 1;
