@@ -37,6 +37,9 @@ File Locate(const std::string& directory, const char* name) {
     if (!f.origin.otherName.empty())
       PrintLine(std::string(name) + ": named " + PathToAnsi(f.origin.otherName) + " in the folder; the suite writes " +
            name);
+  } else if (f.origin.planted) {
+    PrintLine(std::string(name) + ": " + path + " is not a plain file (a link, folder or pipe) and is not read: " +
+              "every value of " + name + " is the default");
   } else if (!f.origin.otherName.empty()) {
     PrintLine(std::string(name) + ": not found at " + path + "; the folder has " + PathToAnsi(f.origin.otherName) +
          ", whose name differs in case and is not read here: every value of " + name + " is the default");

@@ -61,7 +61,10 @@ FileOrigin LocateFile(const std::string& directory, const char* name) {
   FileOrigin origin;
   origin.path = directory + name;
   std::error_code ec;
-  origin.found = std::filesystem::is_regular_file(origin.path, ec);
+  // As the library's readers take it: a regular file, not a link to one.
+  const auto status = std::filesystem::symlink_status(origin.path, ec);
+  origin.found = !ec && std::filesystem::is_regular_file(status);
+  origin.planted = !ec && std::filesystem::exists(status) && !origin.found;
   // The name as it is in the folder, when it is not the suite's (a
   // case-blind file system finds it anyway, a case-keeping one does not).
   for (std::filesystem::directory_iterator it(directory.empty() ? "." : directory, ec), end; !ec && it != end;

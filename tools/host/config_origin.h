@@ -13,6 +13,7 @@ namespace torvane::host {
 struct FileOrigin {
   std::string path;       // where the library reads the file
   bool found = false;     // the library reads a file there
+  bool planted = false;   // something else is there (a link, folder or FIFO): refused
   std::string otherName;  // a file in the folder by that name in another case
 };
 FileOrigin LocateFile(const std::string& directory, const char* name);
