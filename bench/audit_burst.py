@@ -13,6 +13,7 @@ event reported.
 """
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -40,9 +41,9 @@ class Counter:
             with self.lock:
                 if LOSS in line:
                     self.losses += 1
-                elif line.rstrip().endswith((b"-> stored", b"-> delivered")):
+                elif re.search(rb" -> (stored|dropped|delivered)( \(.*\))?$", line.rstrip()):
                     self.reported += 1
-                    self.stored += line.rstrip().endswith(b"-> stored")
+                    self.stored += b" -> stored" in line
                 self.last = time.monotonic()
 
 

@@ -3,6 +3,7 @@
 // output code page, which need not be the system's ANSI code page; text
 // written to it as UTF-16 shows right whatever that code page is. POSIX has
 // no such console: a terminal there takes bytes.
+#include <cstddef>
 #include <string_view>
 
 namespace torvane::platform {
@@ -11,8 +12,10 @@ namespace torvane::platform {
 // false when it is redirected to a file or pipe, and always on POSIX.
 bool StdoutIsConsole();
 
-// Writes `text` to the console behind standard output as UTF-16. False when
-// standard output is no console or the console did not take all of it.
-bool WriteStdoutConsole(std::u16string_view text);
+// Writes `text` to the console behind standard output as UTF-16; returns how
+// many of its code units the console took (all of them, or fewer when it
+// failed partway; 0 when standard output is no console), so that a caller
+// can finish the rest another way without repeating what was shown.
+std::size_t WriteStdoutConsole(std::u16string_view text);
 
 }  // namespace torvane::platform

@@ -5,6 +5,7 @@
 
 #include "config/config.h"
 #include "config/host_directory.h"
+#include "report/delivery_note.h"
 #include "report/operation_log.h"
 #include "report/store_format.h"
 #include "report/undelivered_record.h"
@@ -61,10 +62,12 @@ void LogChange(const ServerReachability::Result& r, const std::string& address) 
 // One exchange with the server, its outcome handed back to the shared
 // reachability state on every path.
 std::int32_t Send(const std::string& address, const std::string& guid, const std::string& when,
-                  const std::string& memos, std::int32_t eventType, MonotonicClock monotonic) {
+                  const std::string& memos, std::int32_t eventType, MonotonicClock monotonic,
+                  DeliveryNote* note) {
   ServerReachability& reachability = ProcessServerReachability();
   const ServerReachability::Ticket ticket = reachability.Begin(address, monotonic());
   if (!ticket.send) return soap::kInfoWarnFailed;
+  if (note) note->sent = true;
 
   struct Ending {
     ServerReachability& reachability;
@@ -85,6 +88,7 @@ std::int32_t Send(const std::string& address, const std::string& guid, const std
   client.SetUrl(address.c_str());
   const std::int32_t answer = client.ReportInfoWarn(guid.c_str(), when.c_str(), memos.c_str(), eventType);
   ending.outcome = OutcomeOf(client.contact());
+  if (note) note->diagnosis = client.diagnosis();
   return answer;
 }
 
@@ -98,8 +102,10 @@ std::int32_t ReportEvent(std::string_view text, std::int32_t eventType, LocalClo
   return ReportEvent(text, eventType, clock, MonotonicNow);
 }
 
-std::int32_t ReportEvent(std::string_view text, std::int32_t eventType, LocalClock clock,
-                         MonotonicClock monotonic) {
+namespace {
+
+std::int32_t Report(std::string_view text, std::int32_t eventType, LocalClock clock, MonotonicClock monotonic,
+                    DeliveryNote* note) {
   try {
     // Read afresh for every event: nothing is cached between reports.
     const std::string directory = config::HostDirectory();
@@ -109,18 +115,36 @@ std::int32_t ReportEvent(std::string_view text, std::int32_t eventType, LocalClo
     // The event text is a C string on the wire: it ends at its first NUL.
     const std::string memos(text.substr(0, text.find('\0')));
 
-    if (Send(web_address, guid, when, memos, eventType, monotonic) == 0) return 0;
+    if (note) note->address = web_address;
+    const std::int32_t answer = Send(web_address, guid, when, memos, eventType, monotonic, note);
+    if (note) note->result = answer;
+    if (answer == 0) return 0;
 
+    int stored = -1;
     try {
-      AppendWarningRecord(directory + kWarningStoreName,
-                          UndeliveredRecord(guid, when, memos, eventType));
+      stored = AppendWarningRecord(directory + kWarningStoreName,
+                                   UndeliveredRecord(guid, when, memos, eventType));
     } catch (...) {
       // A failed store is logged by the store itself; the event is lost.
     }
+    if (note) note->store = stored == 0 ? DeliveryNote::Store::kStored : DeliveryNote::Store::kDropped;
     return -1;
   } catch (...) {
     return -1;
   }
+}
+
+}  // namespace
+
+std::int32_t ReportEvent(std::string_view text, std::int32_t eventType, LocalClock clock,
+                         MonotonicClock monotonic) {
+  return Report(text, eventType, clock, monotonic, nullptr);
+}
+
+std::int32_t ReportEvent(std::string_view text, std::int32_t eventType, LocalClock clock,
+                         MonotonicClock monotonic, DeliveryNote* note) {
+  if (note) *note = DeliveryNote{};
+  return Report(text, eventType, clock, monotonic, note);
 }
 
 }  // namespace torvane::report

@@ -25,4 +25,11 @@ std::int32_t ReportEvent(std::string_view text, std::int32_t eventType, LocalClo
 std::int32_t ReportEvent(std::string_view text, std::int32_t eventType, LocalClock clock,
                          MonotonicClock monotonic);
 
+// The same, telling `note` what became of the event and why the server did
+// not take it (support tools, report/delivery_note.h); the event is handled
+// exactly as above.
+struct DeliveryNote;
+std::int32_t ReportEvent(std::string_view text, std::int32_t eventType, LocalClock clock,
+                         MonotonicClock monotonic, DeliveryNote* note);
+
 }  // namespace torvane::report

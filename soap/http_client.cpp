@@ -63,11 +63,14 @@ bool HttpClient::EnsureConnected() {
   // Resolution counts against the deadline like every other wait.
   std::uint32_t resolve_ms = kResolveWaitMs;
   platform::ResolvedAddress address;
+  failure_ = HttpFailure::kResolve;
   if (!CutToDeadline(resolve_ms) ||
       platform::ResolveHost(url_.host_name, url_.port, resolve_ms, address) != platform::ResolveResult::kResolved)
     return false;
+  failure_ = HttpFailure::kConnect;
   if (!ArmSocket(platform::Socket::kConnectTimeoutMs) || !socket_->Connect(address, socket_->timeout_ms()))
     return false;
+  failure_ = HttpFailure::kNone;
   connected_host_ = url_.host_name;
   connected_port_ = url_.port;
   return true;
@@ -132,14 +135,17 @@ bool HttpClient::PerformRequest(const Url& url, const HttpRequestOptions* option
     ok = Perform(url, options);
   } catch (const std::bad_alloc&) {  // building the request or growing the reply
     CloseConnection();
+    failure_ = HttpFailure::kOutOfMemory;
     ok = false;
   }
   if (!ok && Expired()) {
     // Whatever arrived before the deadline is not a reply.
     CloseConnection();
     reply_.Clear();
+    failure_ = HttpFailure::kDeadline;
     return false;
   }
+  if (ok) failure_ = HttpFailure::kNone;
   return ok;
 }
 
@@ -153,11 +159,15 @@ bool HttpClient::Perform(const Url& url, const HttpRequestOptions* options) {
   socket_->set_timeout_ms(timeout_ms_);
   expired_ = false;
   wait_cut_by_deadline_ = false;
+  failure_ = HttpFailure::kNone;
   deadline_.reset();
   if (opts.deadline_ms != 0)
     deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(opts.deadline_ms);
 
-  if (url.scheme_number != kSchemeHttp || url.host_name.empty()) return false;
+  if (url.scheme_number != kSchemeHttp || url.host_name.empty()) {
+    failure_ = HttpFailure::kUrl;
+    return false;
+  }
   url_ = url;
   if (url_.path.empty()) url_.path = "/";
   if (url_.port == 0) url_.port = opts.port;
@@ -165,6 +175,7 @@ bool HttpClient::Perform(const Url& url, const HttpRequestOptions* options) {
   if (!EnsureConnected()) return false;
   if (!SendRequest(BuildRequestHead(url_, opts, opts.body.size()), opts.body, opts)) {
     CloseConnection();
+    failure_ = HttpFailure::kSend;
     return false;
   }
   if (!ReadAndProcess(opts, kMaxRedirects)) {
@@ -179,11 +190,17 @@ bool HttpClient::ReadAndProcess(const HttpRequestOptions& options, int redirects
   Source source(*this);
   read_result_ = ReadReply(source, reply_, options.read_block);
   if (reply_.close_connection) CloseConnection();
-  if (read_result_ != ReadResult::kOk) return false;
+  if (read_result_ != ReadResult::kOk) {
+    failure_ = HttpFailure::kReply;
+    return false;
+  }
   if ((options.flags & kHttpProcessStatus) == 0) return true;
   if (IsAccepted(reply_.status)) return true;
-  if (IsRedirect(reply_.status) && (options.flags & kHttpAutoRedirect) != 0)
+  if (IsRedirect(reply_.status) && (options.flags & kHttpAutoRedirect) != 0) {
+    failure_ = HttpFailure::kRedirect;
     return FollowRedirect(options, redirects_left);
+  }
+  failure_ = HttpFailure::kStatus;
   return false;  // 401 and 407 would need an authentication handler; none is registered
 }
 
@@ -213,6 +230,7 @@ bool HttpClient::FollowRedirect(const HttpRequestOptions& options, int redirects
   // Content-Length and no body would leave the server waiting.
   if (!SendRequest(BuildRequestHead(url_, options, options.body.size(), false), options.body, options)) {
     CloseConnection();
+    failure_ = HttpFailure::kSend;
     return false;
   }
   if (!ReadAndProcess(options, redirects_left - 1) && socket_->connected()) CloseConnection();

@@ -34,6 +34,21 @@ inline constexpr int kMaxRedirects = 10;
 // deadline; with one, resolution waits at most what is left of it.
 inline constexpr std::uint32_t kResolveWaitMs = 60000;
 
+// Where a request failed, for diagnostics: the client itself goes by the
+// result of PerformRequest alone.
+enum class HttpFailure {
+  kNone,
+  kUrl,          // not an http URL with a host: nothing was sent
+  kResolve,      // the host name did not resolve
+  kConnect,      // no connection (refused, unreachable or timed out)
+  kSend,         // the request could not be sent in full
+  kReply,        // no reply, or one that broke off or is malformed
+  kStatus,       // a reply whose status is refused
+  kRedirect,     // a redirect not followed (no valid Location, another server, too many)
+  kDeadline,     // the exchange's deadline passed first
+  kOutOfMemory,  // the request or the reply did not fit in memory
+};
+
 // Reads the body of the client's last reply; valid until the next request.
 class HttpBodyStream {
  public:
@@ -65,6 +80,8 @@ class HttpClient {
   int status() const { return reply_.status; }   // -1 when no reply was read
   const HttpReply& reply() const { return reply_; }
   ReadResult last_read_result() const { return read_result_; }
+  // Where the last request failed; kNone when it did not.
+  HttpFailure failure() const { return failure_; }
   // The URL the last reply came from (after redirects).
   const Url& current_url() const { return url_; }
 
@@ -93,6 +110,7 @@ class HttpClient {
   Url url_;
   HttpReply reply_;
   ReadResult read_result_ = ReadResult::kOk;
+  HttpFailure failure_ = HttpFailure::kNone;
   std::uint32_t timeout_ms_ = 0;
   std::optional<std::chrono::steady_clock::time_point> deadline_;
   bool expired_ = false;

@@ -19,6 +19,20 @@ inline constexpr std::uint32_t kInfoWarnDeadlineMs = 60000;
 // kInfoWarnDeadlineMs back.
 void SetInfoWarnDeadlineForTests(std::uint32_t ms);
 
+// What the last ReportInfoWarn learnt on the way, for a support tool that
+// says why an event was not taken. The call's result never depends on it.
+struct InfoWarnDiagnosis {
+  enum class Address { kParsed, kEmpty, kUnparsable };
+  Address address = Address::kParsed;
+  SoapClientError error = SoapClientError::kNone;
+  HttpFailure http = HttpFailure::kNone;
+  ReadResult read = ReadResult::kOk;
+  int status = -1;               // the last reply's HTTP status; -1 for none
+  SoapFault fault;               // error kFault: the server's fault
+  bool answered = false;         // an infoWarnReturn number was read
+  std::int64_t answer = 0;       // that number, whole
+};
+
 class InfoWarnClient {
  public:
   // Joins the calling thread to the component object library's apartment
@@ -39,11 +53,13 @@ class InfoWarnClient {
   // request was attempted and no reply came back, kAnswered for any reply
   // (zero, non-zero, fault or HTTP error), kNone when nothing was sent.
   ServerContact contact() const { return contact_; }
+  const InfoWarnDiagnosis& diagnosis() const { return diagnosis_; }
 
  private:
   platform::ComApartment apartment_;
   std::string url_;
   ServerContact contact_ = ServerContact::kNone;
+  InfoWarnDiagnosis diagnosis_;
 };
 
 }  // namespace torvane::soap

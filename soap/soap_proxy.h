@@ -59,6 +59,8 @@ class SoapProxy {
   SoapClientError error() const { return error_; }
   ServerContact contact() const { return contact_; }
   const SoapFault& fault() const { return fault_; }
+  // The HTTP side of the last call, for diagnostics.
+  const HttpClient& http() const { return http_; }
   // The last request body, for diagnostics and tests.
   const std::string& last_request() const { return request_; }
 

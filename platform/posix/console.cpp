@@ -5,6 +5,6 @@ namespace torvane::platform {
 // Terminals take bytes; the tools write UTF-8 to them.
 bool StdoutIsConsole() { return false; }
 
-bool WriteStdoutConsole(std::u16string_view) { return false; }
+std::size_t WriteStdoutConsole(std::u16string_view) { return 0; }
 
 }  // namespace torvane::platform

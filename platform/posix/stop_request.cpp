@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/deadline.h"
+
 namespace torvane::platform::stop_request {
 namespace {
 
@@ -48,7 +50,7 @@ void Request() { OnStopSignal(0); }
 bool Wait(std::optional<std::chrono::milliseconds> limit) {
   if (g_pipe[0] < 0) return false;
   using Clock = std::chrono::steady_clock;
-  const auto end = limit ? Clock::now() + *limit : Clock::time_point::max();
+  const auto end = limit ? SteadyDeadline(*limit) : Clock::time_point::max();
   for (;;) {
     int timeout = -1;
     if (limit) {

@@ -18,9 +18,10 @@ bool IsConsole(HANDLE handle) {
 
 bool StdoutIsConsole() { return IsConsole(::GetStdHandle(STD_OUTPUT_HANDLE)); }
 
-bool WriteStdoutConsole(std::u16string_view text) {
+std::size_t WriteStdoutConsole(std::u16string_view text) {
   const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
-  if (!IsConsole(out)) return false;
+  if (!IsConsole(out)) return 0;
+  const std::size_t total = text.size();
   // Older consoles refuse very large writes; a few thousand characters at a
   // time always go through.
   constexpr std::size_t kChunk = 8192;
@@ -30,10 +31,12 @@ bool WriteStdoutConsole(std::u16string_view text) {
     if (n < text.size() && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF) --n;
     const auto* chars = reinterpret_cast<const wchar_t*>(text.data());
     DWORD written = 0;
-    if (!::WriteConsoleW(out, chars, static_cast<DWORD>(n), &written, nullptr) || written == 0) return false;
-    text.remove_prefix(std::min<std::size_t>(written, text.size()));
+    const BOOL ok = ::WriteConsoleW(out, chars, static_cast<DWORD>(n), &written, nullptr);
+    // What a failing write still took counts as shown.
+    text.remove_prefix(std::min<std::size_t>(written, n));
+    if (!ok || written == 0) break;
   }
-  return true;
+  return total - text.size();
 }
 
 }  // namespace torvane::platform

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "platform/deadline.h"
 #include "platform/stop_request.h"
 
 namespace torvane::platform::stop_request {
@@ -10,12 +11,21 @@ namespace {
 // process, as the handler does.
 HANDLE g_event = nullptr;
 
+// Windows ends the process as soon as the handler returns from a console
+// close, and at the latest about 5 s after the close. The handler holds on
+// for most of that, so that the host can stop its work and end the process
+// itself (which ends this wait with it).
+constexpr DWORD kCloseGraceMs = 4500;
+
 BOOL WINAPI OnConsoleControl(DWORD type) {
   switch (type) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
+      ::SetEvent(g_event);
+      return TRUE;
     case CTRL_CLOSE_EVENT:
       ::SetEvent(g_event);
+      ::Sleep(kCloseGraceMs);
       return TRUE;
     default:
       return FALSE;
@@ -46,7 +56,7 @@ bool Wait(std::optional<std::chrono::milliseconds> limit) {
   if (!g_event) return false;
   // Waits longer than a DWORD's milliseconds are waited in steps.
   using Clock = std::chrono::steady_clock;
-  const auto end = limit ? Clock::now() + *limit : Clock::time_point::max();
+  const auto end = limit ? SteadyDeadline(*limit) : Clock::time_point::max();
   for (;;) {
     DWORD ms = INFINITE;
     if (limit) {

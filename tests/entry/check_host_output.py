@@ -6,9 +6,11 @@ the console's own characters, whatever its code page.
     check_host_output.py HOST STORE SAMPLE_CONFIG_DIR STORE_FORMAT_H
                          [--console PROBE] [EMULATOR]
 
-HOST runs `config` over the sample configuration, whose User is "张三" in GBK;
-STORE runs `dump` and `check` over a warning store this script encrypts (with
-the key read from STORE_FORMAT_H) holding two of the library's event texts.
+HOST runs `config` over the sample configuration, whose User is "张三" in GBK,
+copied into a folder named "张三" (a non-ASCII path given on the command line
+comes back as the same characters); STORE runs `dump` and `check` over a
+warning store in that folder this script encrypts (with the key read from
+STORE_FORMAT_H) holding two of the library's event texts.
 Without --console, both print to a pipe. With --console (Windows builds, under
 Wine), PROBE runs each on a console of its own set to code page 437, which has
 no Chinese characters, and gives back what the console shows; exit 77 (skip)
@@ -16,6 +18,7 @@ when no console can be had.
 """
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -38,7 +41,7 @@ def write_store(path, header):
     open(path, "wb").write(store)
 
 
-def piped(emulator, host_cmd, dump_cmd, check_cmd):
+def piped(emulator, host_cmd, dump_cmd, check_cmd, host_dir, store):
     """Faults of the tools' output to a pipe, default and --raw."""
     faults = []
 
@@ -52,6 +55,8 @@ def piped(emulator, host_cmd, dump_cmd, check_cmd):
     raw = out(host_cmd[:1] + ["--raw"] + host_cmd[1:])
     if USER_LINE.encode("utf-8") not in plain:
         faults.append("the host's default output is not UTF-8: %r" % plain)
+    if ("HostDirectory=" + host_dir).encode("utf-8") not in plain:
+        faults.append("the host directory given is not shown as given: %r" % plain)
     if USER_LINE.encode("gbk") not in raw:
         faults.append("the host's --raw output is not the GBK bytes: %r" % raw)
     if plain.replace("张三".encode("utf-8"), b"") != raw.replace("张三".encode("gbk"), b""):
@@ -62,7 +67,7 @@ def piped(emulator, host_cmd, dump_cmd, check_cmd):
         if got != want:
             faults.append("dump%s gives %r, not the records in %s" % (" --raw" * bool(extra), got, encoding))
     checked = out(check_cmd)
-    if b": ok, 2 records" not in checked:
+    if (store + ": ok, 2 records").encode("utf-8") not in checked:
         faults.append("check says %r" % checked)
     return faults
 
@@ -104,16 +109,20 @@ def main():
         return "Z:" + path.replace("/", "\\") if emulator else path
 
     with tempfile.TemporaryDirectory(prefix="torvane-output-") as tmp:
-        store = os.path.join(tmp, "info2.sys")
+        folder = os.path.join(tmp, "张三")
+        shutil.copytree(sample, folder)
+        store = os.path.join(folder, "info2.sys")
         write_store(store, header)
-        host_cmd = [host, "config", "--dir", win(sample)]
+        host_cmd = [host, "config", "--dir", win(folder)]
         dump_cmd = [store_tool, "dump", win(store)]
         if probe:
             faults = on_console(emulator, probe, host_cmd, dump_cmd)
             if faults is None:
                 sys.exit(77)
         else:
-            faults = piped(emulator, host_cmd, dump_cmd, [store_tool, "check", win(store)])
+            sep = "\\" if emulator else "/"
+            faults = piped(emulator, host_cmd, dump_cmd, [store_tool, "check", win(store)],
+                           win(folder) + sep, win(store))
     for f in faults:
         print("FAULT:", f)
     print("tool output%s: %s" % (" on a console" if probe else "", "ok" if not faults else "wrong"))

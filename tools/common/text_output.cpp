@@ -23,18 +23,29 @@ bool ToConsole() {
 void SetRawOutput(bool raw) { g_raw.store(raw); }
 bool RawOutput() { return g_raw.load(); }
 
-void PrintLine(std::string_view ansi) {
-  if (!RawOutput() && ToConsole()) {
+void PrintLineTo(std::string_view ansi, ConsoleWriter console, std::FILE* out) {
+  if (!RawOutput() && console) {
     // What was printed through stdio comes first.
-    std::fflush(stdout);
+    std::fflush(out);
     std::u16string text = platform::AnsiToUtf16(ansi);
     text += u'\n';
-    if (platform::WriteStdoutConsole(text)) return;
+    const std::size_t shown = console(text);
+    if (shown >= text.size()) return;
+    // The console failed partway: the rest goes through stdio, and what it
+    // already showed is not written again.
+    const std::string rest = platform::Utf16ToUtf8(std::u16string_view(text).substr(shown));
+    std::fwrite(rest.data(), 1, rest.size(), out);
+    std::fflush(out);
+    return;
   }
-  const std::string out = RawOutput() ? std::string(ansi) : platform::Utf16ToUtf8(platform::AnsiToUtf16(ansi));
-  std::fwrite(out.data(), 1, out.size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
+  const std::string text = RawOutput() ? std::string(ansi) : platform::Utf16ToUtf8(platform::AnsiToUtf16(ansi));
+  std::fwrite(text.data(), 1, text.size(), out);
+  std::fputc('\n', out);
+  std::fflush(out);
+}
+
+void PrintLine(std::string_view ansi) {
+  PrintLineTo(ansi, ToConsole() ? platform::WriteStdoutConsole : nullptr, stdout);
 }
 
 std::string ArgToAnsi(const std::string& arg) {

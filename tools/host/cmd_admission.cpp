@@ -177,13 +177,18 @@ std::shared_ptr<admission::AdmissionServices> Prepare(const Args& args, const ch
 }
 
 // Scan threads are not waited for by the window; the host gives them time to
-// end before it exits.
+// end before it exits. One still running then would use what the exit
+// frees (the tool's statics and the library's), so the host then leaves
+// without running any destructor.
 void AwaitPasses() {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (std::chrono::steady_clock::now() < deadline) {
     if (admission::ThreadsRunning() == 0) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
+  std::fprintf(stderr, "torvane-host: %zu scan threads still running after 30 s\n", admission::ThreadsRunning());
+  std::fflush(nullptr);
+  std::_Exit(1);
 }
 
 }  // namespace

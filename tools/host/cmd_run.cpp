@@ -36,6 +36,7 @@
 #include "platform/pipe.h"
 #include "platform/stop_request.h"
 #include "platform/thread_quit.h"
+#include "tools/common/seconds_arg.h"
 #include "tools/host/commands.h"
 #include "tools/host/shipped_library.h"
 #include "tools/host/output.h"
@@ -57,7 +58,7 @@ constexpr auto kTranscriptWait = std::chrono::seconds(30);
 struct Options {
   std::string dir;
   std::string script;  // path, "-" for standard input, empty for none
-  long seconds = -1;
+  long long seconds = -1;
   bool timestamps = false;
   std::string driveMap;
 };
@@ -77,8 +78,10 @@ bool Parse(const Args& args, Options& o) {
       o.dir = args[++i];
       if (!o.dir.empty() && o.dir.back() != '/' && o.dir.back() != '\\') o.dir += platform::kPathSeparator;
     } else if (a == "--seconds" && hasValue) {
-      o.seconds = std::strtol(args[++i].c_str(), nullptr, 10);
-      if (o.seconds <= 0) return false;
+      if (!tools::ParseSeconds(args[++i], &o.seconds)) {
+        std::fprintf(stderr, "torvane-host: %s\n", tools::SecondsRangeText().c_str());
+        return false;
+      }
     } else if (kScripted && a == "--script" && hasValue) {
       o.script = args[++i];
     } else if (kScripted && a == "--timestamps") {
@@ -94,11 +97,14 @@ bool Parse(const Args& args, Options& o) {
   return true;
 }
 
-// The library's scripted UI, reached through two pipes (POSIX).
+// The library's scripted UI, reached through two pipes (POSIX). The threads
+// that feed the script and read the transcript are never joined, so each
+// holds what it uses: whatever path the host leaves by, nothing they touch
+// is freed under them.
 struct ScriptLink {
-  std::unique_ptr<platform::Pipe> script;
-  std::unique_ptr<platform::Pipe> transcript;
-  std::atomic<bool> transcriptEnded{false};
+  std::shared_ptr<platform::Pipe> script;
+  std::shared_ptr<platform::Pipe> transcript;
+  std::shared_ptr<std::atomic<bool>> transcriptEnded = std::make_shared<std::atomic<bool>>(false);
 };
 
 bool OpenScriptLink(const Options& o, ScriptLink& link) {
@@ -126,7 +132,7 @@ bool OpenScriptLink(const Options& o, ScriptLink& link) {
     }
     // Lines go over as they are read, so a script on standard input can
     // follow what happens. The end of the input does not stop the window.
-    const bool feeding = platform::StartDetachedThread([in, pipe = link.script.get()] {
+    const bool feeding = platform::StartDetachedThread([in, pipe = link.script] {
       std::istream& from = in->is_open() ? static_cast<std::istream&>(*in) : std::cin;
       for (std::string line; std::getline(from, line);) {
         if (!pipe->Write(line + "\n")) break;
@@ -137,9 +143,9 @@ bool OpenScriptLink(const Options& o, ScriptLink& link) {
       return false;
     }
   }
-  if (!platform::StartDetachedThread([&link] {
-        while (auto line = link.transcript->ReadLine()) PrintLine(*line);
-        link.transcriptEnded.store(true);
+  if (!platform::StartDetachedThread([pipe = link.transcript, ended = link.transcriptEnded] {
+        while (auto line = pipe->ReadLine()) PrintLine(*line);
+        ended->store(true);
       })) {
     std::fprintf(stderr, "torvane-host: no thread to read the transcript\n");
     return false;
@@ -181,10 +187,8 @@ int RunLibrary(const Args& args) {
     return 2;
   }
 
-  // Held for the whole run (the pipes' ends are named in the environment).
-  static ScriptLink link;
-  if (kScripted && !OpenScriptLink(o, link)) return 1;
-
+  // The library is found before anything else starts: a host that cannot
+  // load it leaves with no thread of its own running.
   const std::string path = o.dir + kLibraryName;
   platform::DynamicLibrary library = platform::DynamicLibrary::Open(path);
   if (!library.loaded()) {
@@ -196,6 +200,10 @@ int RunLibrary(const Args& args) {
     std::fprintf(stderr, "torvane-host: %s does not export DoWork\n", path.c_str());
     return 1;
   }
+
+  // Held for the whole run (the pipes' ends are named in the environment).
+  ScriptLink link;
+  if (kScripted && !OpenScriptLink(o, link)) return 1;
 
   std::string stopError;
   if (!platform::stop_request::Install(&stopError)) {
@@ -248,7 +256,7 @@ int RunLibrary(const Args& args) {
     // threads that still used it.
     link.script->CloseWriter();
     link.transcript->CloseWriter();
-    WaitFor([&] { return link.transcriptEnded.load(); }, kTranscriptWait);
+    WaitFor([&] { return link.transcriptEnded->load(); }, kTranscriptWait);
   }
   std::fflush(nullptr);
   // The library stays loaded (it pins itself); its threads may still run.

@@ -24,7 +24,7 @@ constexpr Command kCommands[] = {
     {"report", "report [--dir DIR] TEXT   report one event (type 2) and say if it was delivered",
      torvane::host::RunReport},
     {"watch",
-     "watch DRIVE [--seconds N] [--report DIR]   print (and report) the file activity events "
+     "watch DRIVE [--seconds N] [--report DIR] [--drive X=DIR]...   print (and report) the file activity events "
      "of a drive root",
      torvane::host::RunWatch},
     {"run",

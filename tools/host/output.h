@@ -6,6 +6,7 @@
 namespace torvane::host {
 
 using tools::ArgToAnsi;
+using tools::PathToAnsi;
 using tools::PrintLine;
 using tools::SetRawOutput;
 

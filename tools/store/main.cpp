@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
   if (dump) {
     for (const auto& record : loaded.records) PrintRecord(record);
   } else {
-    torvane::tools::PrintLine(torvane::tools::ArgToAnsi(path) + ": ok, " +
+    torvane::tools::PrintLine(torvane::tools::PathToAnsi(path) + ": ok, " +
                               std::to_string(loaded.records.size()) + " records, " +
                               std::to_string(loaded.fileSize) + " bytes (" +
                               std::to_string(loaded.plainSize) + " bytes decrypted)");

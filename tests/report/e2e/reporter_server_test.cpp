@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <utility>
 #include <string>
 #include <thread>
 
 #include "platform/name_resolver.h"
+#include "report/delivery_note.h"
 #include "report/reporter.h"
 #include "report/warning_store.h"
 #include "soap/info_warn_client.h"
@@ -22,7 +25,23 @@ platform::LocalTime FixedTime() { return {2026, 1, 2, 3, 4, 5}; }
 class ReporterServer : public ServerTest {
  protected:
   std::vector<std::string> Records() const { return report::SplitWarningRecords(report::ReadWarningStore(Store())); }
+
+  // Reports as ReportEvent(text, 2, FixedTime) does; the result, and the
+  // reason the support tools give when the server did not take the event.
+  struct Noted {
+    std::int32_t result;
+    std::string reason;
+    report::DeliveryNote::Store store;
+  };
+  static Noted Report(const std::string& text) {
+    report::DeliveryNote note;
+    const std::int32_t result = report::ReportEvent(text, 2, FixedTime, report::MonotonicNow, &note);
+    return {result, report::UndeliveredReason(note), note.store};
+  }
 };
+
+// The reason begins with `said`.
+#define EXPECT_REASON(noted, said) EXPECT_EQ((noted).reason.substr(0, std::string(said).size()), said) << (noted).reason
 
 TEST_F(ReporterServer, DeliveredEventIsNotStored) {
   Configure("T1", ServiceUrl());
@@ -55,19 +74,35 @@ TEST_F(ReporterServer, ExactRecordForAKnownUidTimeAndText) {
   EXPECT_EQ(report::ReadWarningStore(Store()), "T1|2026-01-02 03:04:05|X|2|,");
 }
 
+// Each refusal stores one record, and the support tools say which refusal
+// it was.
 TEST_F(ReporterServer, EveryRefusalStoresExactlyOneRecord) {
   Configure("T1", ServiceUrl());
   const std::string record = std::string("T1|2026-01-02 03:04:05|") + kGbkText + "|2|";
   std::vector<std::string> expected;
   // "close" gets no answer and starts a quiet period, so it comes last.
-  for (const char* mode : {"answer 5", "answer -1", "answer 4294967296", "fault", "status 404",
-                           "answer 12x", "close"}) {
+  const std::pair<const char*, std::string> modes[] = {
+      {"answer 5", "the server answered 5"},
+      {"answer -1", "the server answered -1"},
+      {"answer 4294967296", "the server answered 4294967296"},
+      {"fault", "SOAP fault: event refused (faultcode soapenv:Server)"},
+      {"status 404", "HTTP status 404"},
+      {"answer 12x", "the reply (HTTP status 200) holds no readable infoWarn answer"},
+      {"close", "no answer from 127.0.0.1:" + port_ + ": the connection closed, or nothing came for 10 s"},
+  };
+  for (const auto& [mode, said] : modes) {
     SCOPED_TRACE(mode);
     SetMode(mode);
-    EXPECT_EQ(report::ReportEvent(kGbkText, 2, FixedTime), -1);
+    const Noted noted = Report(kGbkText);
+    EXPECT_EQ(noted.result, -1);
+    EXPECT_REASON(noted, said);
+    EXPECT_EQ(noted.store, report::DeliveryNote::Store::kStored);
     expected.push_back(record);
     EXPECT_EQ(Records(), expected);
   }
+  // In the quiet period that follows, events are stored without sending.
+  SetMode("answer 0");
+  EXPECT_REASON(Report(kGbkText), "not sent: the server gave no answer to a report moments ago");
 }
 
 // A redirect to another server: the event is stored, not delivered there
@@ -77,7 +112,9 @@ TEST_F(ReporterServer, RedirectToAnotherServerIsStored) {
   Configure("T1", ServiceUrl());
   SetMode("redirect http://localhost:" + port_ + "/foreign/WebDeduRazivor/services/DeduRazivor");
   const auto before = Calls().size();
-  EXPECT_EQ(report::ReportEvent("moved", 2, FixedTime), -1);
+  const Noted noted = Report("moved");
+  EXPECT_EQ(noted.result, -1);
+  EXPECT_REASON(noted, "HTTP status 302: a redirect not followed");
   EXPECT_EQ(Records(), std::vector<std::string>{"T1|2026-01-02 03:04:05|moved|2|"});
   const auto calls = Calls();
   ASSERT_EQ(calls.size(), before + 1) << "only the request to the configured server";
@@ -90,21 +127,42 @@ TEST_F(ReporterServer, RedirectToAnotherServerIsStored) {
 
 TEST_F(ReporterServer, ServerDownIsStored) {
   Configure("T1", "http://127.0.0.1:1/WebDeduRazivor/services/DeduRazivor");
-  EXPECT_EQ(report::ReportEvent("down", 2, FixedTime), -1);
+  const Noted noted = Report("down");
+  EXPECT_EQ(noted.result, -1);
+  EXPECT_REASON(noted, "no connection to 127.0.0.1:1 (refused");
   EXPECT_EQ(Records(), std::vector<std::string>{"T1|2026-01-02 03:04:05|down|2|"});
 }
 
 TEST_F(ReporterServer, UnusableWebAddressIsStoredWithoutAConnection) {
   const auto before = Calls().size();
-  for (const std::string& address :
-       {std::string(), "https://127.0.0.1:" + port_ + "/WebDeduRazivor/services/DeduRazivor",
-        "127.0.0.1:" + port_, std::string("http://")}) {
+  const std::string https = "https://127.0.0.1:" + port_ + "/WebDeduRazivor/services/DeduRazivor";
+  const std::pair<std::string, std::string> addresses[] = {
+      {std::string(), "no server address: WebAddress is empty or missing"},
+      {https, "the server address is not an http URL with a host: WebAddress=" + https},
+      {"127.0.0.1:" + port_, "the server address is not a URL: WebAddress=127.0.0.1:" + port_},
+      {"http://", "the server address is not an http URL with a host: WebAddress=http://"},
+  };
+  for (const auto& [address, said] : addresses) {
     SCOPED_TRACE(address);
     Configure("", address);
-    EXPECT_EQ(report::ReportEvent("e", 2, FixedTime), -1);
+    const Noted noted = Report("e");
+    EXPECT_EQ(noted.result, -1);
+    EXPECT_REASON(noted, said);
   }
   EXPECT_EQ(Calls().size(), before) << "nothing reached the server";
   EXPECT_EQ(Records(), std::vector<std::string>(4, "|2026-01-02 03:04:05|e|2|"));
+}
+
+// A store that cannot take the record: the event is lost, and the note says
+// so rather than that it was stored.
+TEST_F(ReporterServer, ARecordTheStoreRefusesIsNotedAsDropped) {
+  Configure("T1", ServiceUrl());
+  SetMode("answer 1");
+  std::filesystem::create_directory(Store());
+  const Noted noted = Report("lost");
+  EXPECT_EQ(noted.result, -1);
+  EXPECT_REASON(noted, "the server answered 1");
+  EXPECT_EQ(noted.store, report::DeliveryNote::Store::kDropped);
 }
 
 TEST_F(ReporterServer, MissingFilesStoreWithAnEmptyIdentifier) {
@@ -129,10 +187,11 @@ TEST_F(ReporterServer, TricklingServerIsCutOffAndTheEventStored) {
   SetMode("trickle 0.2");
   soap::SetInfoWarnDeadlineForTests(2000);
   const auto start = std::chrono::steady_clock::now();
-  const auto result = report::ReportEvent("trickled", 2, FixedTime);
+  const Noted noted = Report("trickled");
   const auto waited = std::chrono::steady_clock::now() - start;
   soap::SetInfoWarnDeadlineForTests(0);
-  EXPECT_EQ(result, -1);
+  EXPECT_EQ(noted.result, -1);
+  EXPECT_REASON(noted, "no answer from 127.0.0.1:" + port_ + " within the exchange's limit");
   EXPECT_GE(waited, std::chrono::milliseconds(1900));
   // The trickle never ends by itself, so any bound shows the deadline at
   // work; this one leaves room for the store's syncs on a busy disk.
@@ -166,7 +225,9 @@ TEST_F(ReporterServer, UnansweredNameIsCutOffAndTheEventStored) {
 TEST_F(ReporterServer, StalledServerIsStored) {
   Configure("T1", ServiceUrl());
   SetMode("stall 15");
-  EXPECT_EQ(report::ReportEvent("slow", 2, FixedTime), -1);
+  const Noted noted = Report("slow");
+  EXPECT_EQ(noted.result, -1);
+  EXPECT_REASON(noted, "no answer from 127.0.0.1:" + port_ + ": the connection closed, or nothing came for 10 s");
   EXPECT_EQ(Records(), std::vector<std::string>{"T1|2026-01-02 03:04:05|slow|2|"});
 }
 
