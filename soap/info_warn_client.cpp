@@ -19,11 +19,18 @@ SoapValue AnsiText(const char* text) {
 
 }  // namespace
 
+void InfoWarnClient::SetCertPin(std::string_view pin) {
+  pin_.reset();
+  if (pin.empty()) return;
+  pin_ = platform::ParseTlsPin(pin).value_or(platform::TlsPin{});
+}
+
 void SetInfoWarnDeadlineForTests(std::uint32_t ms) { g_deadline_ms.store(ms); }
 
 std::int32_t InfoWarnClient::ReportInfoWarn(const char* guid, const char* when, const char* memos,
                                             std::int32_t logType) {
   contact_ = ServerContact::kNone;
+  tls_failure_ = platform::TlsFailure::kNone;
   try {
     SoapProxy proxy(DeduRazivorOperations(), kServiceUrl);
     // The configured URL always replaces the built-in endpoint; if it does
@@ -31,6 +38,7 @@ std::int32_t InfoWarnClient::ReportInfoWarn(const char* guid, const char* when, 
     proxy.SetUrl(url_);
     const std::uint32_t deadline = g_deadline_ms.load();
     proxy.set_deadline_ms(deadline != 0 ? deadline : kInfoWarnDeadlineMs);
+    proxy.set_tls_pin(pin_);
 
     const auto& op = DeduRazivorOperations()[kInfoWarn];
     ParamRecord record(op.record_size);
@@ -42,6 +50,7 @@ std::int32_t InfoWarnClient::ReportInfoWarn(const char* guid, const char* when, 
 
     const bool called = proxy.Call(kInfoWarn, record);
     contact_ = proxy.contact();
+    tls_failure_ = proxy.tls_failure();
     if (!called) return kInfoWarnFailed;
     const SoapValue& answer = record[kInfoWarnReturn];
     if (answer.kind != SoapValue::Kind::kSigned) return kInfoWarnFailed;
