@@ -24,7 +24,6 @@ TORVANE_TLS_PINS holds name=pin (hex SHA-256 of the certificate's public
 key) for good, selfsigned and wronghost; SSL_CERT_FILE names the test CA (OpenSSL's
 own variable, so the POSIX backend trusts it and nothing else).
 """
-import hashlib
 import os
 import shutil
 import socket
@@ -39,65 +38,25 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "tools", "server"))
 import dedu_server  # noqa: E402
+import tls_certs  # noqa: E402
 import warnings  # noqa: E402
 
 # The TLS 1.0 server is the point of one test.
 warnings.filterwarnings("ignore", category=DeprecationWarning)
 
 WINE = os.environ.get("TORVANE_WINE") or os.path.join(ROOT, "scripts", "wine-exec")
-OPENSSL = shutil.which("openssl") or "/usr/bin/openssl"
-
-
-def run(*args, cwd):
-    subprocess.run([OPENSSL, *args], cwd=cwd, check=True, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL)
 
 
 def make_certificates(folder):
     """The test CA and the servers' certificates; returns the pins."""
-    ec = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes"]
-    run("req", "-x509", *ec, "-keyout", "ca.key", "-out", "ca.pem", "-days", "3",
-        "-subj", "/CN=Torvane Test CA", "-addext", "basicConstraints=critical,CA:TRUE",
-        "-addext", "keyUsage=critical,keyCertSign,cRLSign", cwd=folder)
-    leaf_ext = "basicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\nsubjectAltName={}\n"
-    sans = {"good": "DNS:localhost,IP:127.0.0.1", "expired": "DNS:localhost,IP:127.0.0.1",
-            "wronghost": "DNS:elsewhere.test"}
-    for name, san in sans.items():
-        with open(os.path.join(folder, name + ".ext"), "w") as f:
-            f.write(leaf_ext.format(san))
-        run("req", *ec, "-keyout", name + ".key", "-out", name + ".csr", "-subj", "/CN=" + name,
-            cwd=folder)
-    for name in ("good", "wronghost"):
-        run("x509", "-req", "-in", name + ".csr", "-CA", "ca.pem", "-CAkey", "ca.key",
-            "-CAcreateserial", "-days", "2", "-extfile", name + ".ext", "-out", name + ".pem",
-            cwd=folder)
-    # A certificate that ran out long ago needs the CA tool's dates.
-    with open(os.path.join(folder, "ca.cnf"), "w") as f:
-        f.write("[ca]\ndefault_ca = test\n[test]\ndatabase = index.txt\nnew_certs_dir = .\n"
-                "serial = serial.txt\ndefault_md = sha256\npolicy = any\n"
-                "[any]\ncommonName = supplied\n")
-    open(os.path.join(folder, "index.txt"), "w").close()
-    with open(os.path.join(folder, "serial.txt"), "w") as f:
-        f.write("1000\n")
-    run("ca", "-batch", "-config", "ca.cnf", "-cert", "ca.pem", "-keyfile", "ca.key",
-        "-in", "expired.csr", "-out", "expired.pem", "-notext", "-startdate", "20200101000000Z",
-        "-enddate", "20200201000000Z", "-extfile", "expired.ext", cwd=folder)
-    with open(os.path.join(folder, "selfsigned.ext"), "w") as f:
-        f.write(leaf_ext.format("DNS:localhost,IP:127.0.0.1"))
-    run("req", "-x509", *ec, "-keyout", "selfsigned.key", "-out", "selfsigned.pem", "-days", "2",
-        "-subj", "/CN=selfsigned", "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1",
-        cwd=folder)
-    pins = {}
-    for name in ("good", "selfsigned", "wronghost"):
-        # The pin as the operator's guide computes it: SHA-256 of the DER
-        # SubjectPublicKeyInfo.
-        spki = subprocess.run(
-            [OPENSSL, "x509", "-in", os.path.join(folder, name + ".pem"), "-pubkey", "-noout"],
-            check=True, capture_output=True).stdout
-        der = subprocess.run([OPENSSL, "pkey", "-pubin", "-outform", "der"], input=spki,
-                             check=True, capture_output=True).stdout
-        pins[name] = hashlib.sha256(der).hexdigest()
-    return pins
+    tls_certs.make_ca(folder)
+    local = "DNS:localhost,IP:127.0.0.1"
+    tls_certs.make_leaf(folder, "good", local)
+    tls_certs.make_leaf(folder, "expired", local, expired=True)
+    tls_certs.make_leaf(folder, "wronghost", "DNS:elsewhere.test")
+    tls_certs.make_self_signed(folder, "selfsigned", local)
+    return {name: tls_certs.spki_pin(os.path.join(folder, name + ".pem"))
+            for name in ("good", "selfsigned", "wronghost")}
 
 
 def serve_in_thread(server):
@@ -218,14 +177,7 @@ def main():
         servers = []
 
         def stand_in(name, cert=None, record=None):
-            chain = None
-            if cert:
-                chain = path(cert + "-chain.pem")
-                with open(chain, "w") as out:
-                    for part in ((cert + ".pem", "ca.pem") if cert != "selfsigned"
-                                 else ("selfsigned.pem",)):
-                        with open(path(part)) as f:
-                            out.write(f.read())
+            chain = path(cert + "-chain.pem") if cert else None
             server = dedu_server.make_server(
                 record=record, mode_file=mode if record else None, tls_cert=chain,
                 tls_key=path(cert + ".key") if cert else None)
