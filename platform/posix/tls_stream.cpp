@@ -31,6 +31,8 @@ struct SslFree {
 
 // Record-sized pieces: the most one TLS record carries.
 constexpr std::size_t kPiece = 16384;
+// Sent records held back at most, before the reply is read.
+constexpr std::size_t kQueueLimit = 65536;
 
 // Errors that only say the chain does not end at a trusted root: a pin
 // stands in for the root, so these are forgiven when one is set.
@@ -176,10 +178,11 @@ struct TlsStream::Impl {
   bool RunHandshake(Clock::time_point end) {
     for (;;) {
       const int result = SSL_do_handshake(ssl.get());
-      // Whatever libssl queued (the next flight, or its alert) goes out first.
-      const bool flushed = Flush(end);
-      if (result == 1) return flushed;
-      if (!flushed || SSL_get_error(ssl.get(), result) != SSL_ERROR_WANT_READ) return false;
+      // The client's last flight waits for the request and leaves with it
+      // (one segment, not two held apart by Nagle); any other flight, or
+      // an alert, goes out now.
+      if (result == 1) return true;
+      if (!Flush(end) || SSL_get_error(ssl.get(), result) != SSL_ERROR_WANT_READ) return false;
       bool closed = false;
       if (!Fill(end, closed) || closed) return false;
     }
@@ -223,6 +226,10 @@ bool TlsStream::Handshake(Socket& socket, std::string_view host, const std::opti
   return true;
 }
 
+// Records are queued and go out together when the reply is read (or the
+// queue grows large): a request's head and body written one after the
+// other would otherwise leave as small segments, the second held back by
+// Nagle until the server's delayed acknowledgement of the first.
 bool TlsStream::Send(std::span<const Socket::ConstBuffer> buffers, std::size_t& sent) {
   Impl& s = *impl_;
   sent = 0;
@@ -234,7 +241,7 @@ bool TlsStream::Send(std::span<const Socket::ConstBuffer> buffers, std::size_t& 
     for (std::size_t offset = 0; ok && offset < buffer.size;) {
       const std::size_t size = std::min(kPiece, buffer.size - offset);
       ok = SSL_write(s.ssl.get(), buffer.data + offset, static_cast<int>(size)) == static_cast<int>(size) &&
-           s.Flush(end);
+           (BIO_ctrl_pending(s.out) < kQueueLimit || s.Flush(end));
       if (ok) {
         offset += size;
         sent += size;
@@ -253,6 +260,11 @@ bool TlsStream::Receive(char* buffer, std::size_t capacity, std::size_t& receive
   const auto end = Clock::now() + std::chrono::milliseconds(budget);
   const int size = static_cast<int>(std::min<std::size_t>(capacity, INT_MAX));
   bool ok = false;
+  // What Send queued goes out before anything is awaited.
+  if (!s.Flush(end)) {
+    s.socket->set_timeout_ms(budget);
+    return false;
+  }
   for (;;) {
     const int n = SSL_read(s.ssl.get(), buffer, size);
     if (n > 0) {
