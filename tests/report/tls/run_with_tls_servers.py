@@ -21,7 +21,7 @@ Servers (name=port in TORVANE_TLS_PORTS):
 Every stand-in above answers infoWarn with 0 once a client gets through.
 
 TORVANE_TLS_PINS holds name=pin (hex SHA-256 of the certificate's public
-key) for good, selfsigned and wronghost; SSL_CERT_FILE names the test CA (OpenSSL's
+key) for good, selfsigned, wronghost and expired; SSL_CERT_FILE names the test CA (OpenSSL's
 own variable, so the POSIX backend trusts it and nothing else).
 """
 import os
@@ -56,7 +56,7 @@ def make_certificates(folder):
     tls_certs.make_leaf(folder, "wronghost", "DNS:elsewhere.test")
     tls_certs.make_self_signed(folder, "selfsigned", local)
     return {name: tls_certs.spki_pin(os.path.join(folder, name + ".pem"))
-            for name in ("good", "selfsigned", "wronghost")}
+            for name in ("good", "selfsigned", "wronghost", "expired")}
 
 
 def serve_in_thread(server):
