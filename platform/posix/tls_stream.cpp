@@ -1,7 +1,8 @@
 // TLS on POSIX: OpenSSL's libssl over two memory BIOs, so that every byte
 // goes through the Socket contract and each of its waits is cut to what is
 // left of the call's time. Trust comes from the system's CA bundle (or
-// SSL_CERT_FILE / SSL_CERT_DIR), or from the pin where one is set.
+// SSL_CERT_FILE / SSL_CERT_DIR, read once per process), or from the pin
+// where one is set.
 #include <openssl/bio.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
@@ -22,9 +23,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct SslCtxFree {
-  void operator()(SSL_CTX* ctx) const { SSL_CTX_free(ctx); }
-};
 struct SslFree {
   void operator()(SSL* ssl) const { SSL_free(ssl); }
 };
@@ -72,6 +70,28 @@ std::uint32_t MsLeft(Clock::time_point end) {
   return static_cast<std::uint32_t>(std::min<long long>(left, UINT32_MAX));
 }
 
+// The client context with the roots loaded, made once per process: loading
+// the system's CA bundle takes tens of milliseconds, too much for every
+// event. Nothing changes it afterwards, so reporting threads share it; it
+// lives as long as the process (reports may run until exit).
+SSL_CTX* ClientContext() {
+  static SSL_CTX* const context = [] {
+    SSL_CTX* made = SSL_CTX_new(TLS_client_method());
+    if (made && (SSL_CTX_set_min_proto_version(made, TLS1_2_VERSION) != 1 ||
+                 SSL_CTX_set_default_verify_paths(made) != 1)) {
+      // Without roots only a pin can pass; the minimum version is not
+      // negotiable.
+      if (SSL_CTX_get_min_proto_version(made) != TLS1_2_VERSION) {
+        SSL_CTX_free(made);
+        made = nullptr;
+      }
+    }
+    ERR_clear_error();
+    return made;
+  }();
+  return context;
+}
+
 bool PinOf(X509* certificate, TlsPin& pin) {
   unsigned char* der = nullptr;
   const int length = i2d_X509_PUBKEY(X509_get_X509_PUBKEY(certificate), &der);
@@ -87,7 +107,6 @@ bool PinOf(X509* certificate, TlsPin& pin) {
 
 struct TlsStream::Impl {
   Socket* socket = nullptr;
-  std::unique_ptr<SSL_CTX, SslCtxFree> ctx;
   std::unique_ptr<SSL, SslFree> ssl;
   BIO* in = nullptr;   // owned by ssl: bytes from the server
   BIO* out = nullptr;  // owned by ssl: bytes for the server
@@ -98,7 +117,6 @@ struct TlsStream::Impl {
 
   void Reset() {
     ssl.reset();
-    ctx.reset();
     in = out = nullptr;
     established = false;
     ERR_clear_error();
@@ -115,14 +133,11 @@ struct TlsStream::Impl {
   }
 
   bool Setup(std::string_view host) {
-    ctx.reset(SSL_CTX_new(TLS_client_method()));
-    if (!ctx) return false;
-    if (SSL_CTX_set_min_proto_version(ctx.get(), TLS1_2_VERSION) != 1) return false;
-    SSL_CTX_set_verify(ctx.get(), SSL_VERIFY_PEER, &Impl::Verify);
-    // With a pin the roots are not asked; without, they must load.
-    if (!pin && SSL_CTX_set_default_verify_paths(ctx.get()) != 1) return false;
-    ssl.reset(SSL_new(ctx.get()));
-    if (!ssl) return false;
+    SSL_CTX* context = ClientContext();
+    if (!context) return false;
+    ssl.reset(SSL_new(context));
+    if (!ssl || SSL_set_min_proto_version(ssl.get(), TLS1_2_VERSION) != 1) return false;
+    SSL_set_verify(ssl.get(), SSL_VERIFY_PEER, &Impl::Verify);
     SSL_set_app_data(ssl.get(), this);
     in = BIO_new(BIO_s_mem());
     out = BIO_new(BIO_s_mem());
