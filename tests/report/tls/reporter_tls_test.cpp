@@ -5,15 +5,16 @@
 // that says why; nothing ever continues in cleartext.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/tls_stream.h"
@@ -140,6 +141,25 @@ TEST_F(ReporterTls, TrustedCertificateDeliversByNameAndByAddress) {
   }
   EXPECT_TRUE(Records().empty());
   EXPECT_EQ(Log(), "");
+}
+
+// Reporting threads share the process's TLS setup: they may meet in it.
+TEST_F(ReporterTls, ThreadsReportOverTlsAtOnce) {
+  ConfigureTls(Url("good"), Trust("good"));
+  const auto calls = Calls().size();
+  std::atomic<int> delivered{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 3; ++t) {
+    threads.emplace_back([&delivered, t] {
+      for (int i = 0; i < 4; ++i) {
+        if (report::ReportEvent("t" + std::to_string(t) + "e" + std::to_string(i), 2, FixedTime) == 0) ++delivered;
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(delivered.load(), 12);
+  EXPECT_EQ(Calls().size(), calls + 12);
+  EXPECT_TRUE(Records().empty());
 }
 
 // Each hostile server: the event is stored, the next one of the quiet period
