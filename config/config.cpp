@@ -42,5 +42,6 @@ UnitAndField ReadUnitAndFieldId() {
 std::string ReadUid() { return ReadText(PathOf(kIdentityFile), "UID", ""); }
 std::string ReadReg() { return ReadText(PathOf(kRegistrationFile), "reg", "0"); }
 std::string ReadWebAddress() { return ReadText(PathOf(kRegistrationFile), "WebAddress", ""); }
+std::string ReadWebCertPin() { return ReadText(PathOf(kRegistrationFile), "WebCertPin", ""); }
 
 }  // namespace torvane::config

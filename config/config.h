@@ -30,5 +30,9 @@ UnitAndField ReadUnitAndFieldId();
 std::string ReadUid();         // id.cfg UID, default ""
 std::string ReadReg();         // kolMera2.ini reg, default "0"
 std::string ReadWebAddress();  // kolMera2.ini WebAddress, default ""
+// kolMera2.ini WebCertPin, default "": for an https WebAddress, the SHA-256
+// (hex) of the server certificate's public key, trusted instead of the
+// machine's roots.
+std::string ReadWebCertPin();
 
 }  // namespace torvane::config

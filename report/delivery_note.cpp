@@ -2,6 +2,7 @@
 
 #include "platform/codepage.h"
 #include "platform/socket.h"
+#include "platform/tls_stream.h"
 #include "soap/url.h"
 
 namespace torvane::report {
@@ -90,12 +91,14 @@ std::string UndeliveredReason(const DeliveryNote& note) {
   }
   switch (d.http) {
     case HttpFailure::kUrl:
-      return "the server address is not an http URL with a host: WebAddress=" + note.address;
+      return "the server address is not an http or https URL with a host: WebAddress=" + note.address;
     case HttpFailure::kResolve:
       return "no connection: the host name of " + server + " does not resolve";
     case HttpFailure::kConnect:
       return "no connection to " + server + " (refused, unreachable, or no answer within " +
              Seconds(platform::Socket::kConnectTimeoutMs) + ")";
+    case HttpFailure::kTls:
+      return "the TLS check refused " + server + ": " + std::string(platform::TlsFailureName(d.tls));
     case HttpFailure::kSend:
       return "the request could not be sent to " + server + " (the connection broke)";
     case HttpFailure::kReply:

@@ -39,12 +39,20 @@ std::string ServerName(const std::string& address) {
 }
 
 // One line when the server is taken as unreachable, one when it answers
-// again; never one per event.
-void LogChange(const ServerReachability::Result& r, const std::string& address) {
+// again; never one per event. A server refused by the TLS checks is
+// unreachable too, and its line says why.
+void LogChange(const ServerReachability::Result& r, const std::string& address, platform::TlsFailure tls) {
   if (r.change == ServerReachability::Change::kNone) return;
   const std::string server = ServerName(address);
   switch (r.change) {
     case ServerReachability::Change::kUnreachable:
+      if (tls != platform::TlsFailure::kNone) {
+        WriteOperationLog("Error:Server refused by the TLS check (" + server + ": " +
+                          std::string(platform::TlsFailureName(tls)) +
+                          "), events are stored without sending; next try in " +
+                          std::to_string(r.period.count()) + " s\n");
+        break;
+      }
       WriteOperationLog("Error:Server not answering (" + server +
                         "), events are stored without sending; next try in " +
                         std::to_string(r.period.count()) + " s\n");
@@ -57,6 +65,13 @@ void LogChange(const ServerReachability::Result& r, const std::string& address) 
     case ServerReachability::Change::kNone:
       break;
   }
+}
+
+// The pin is read only for an https address.
+std::string CertPinFor(const std::string& address) {
+  soap::Url url;
+  if (!soap::ParseUrl(address, url) || url.scheme_number != soap::kSchemeHttps) return "";
+  return config::ReadWebCertPin();
 }
 
 // One exchange with the server, its outcome handed back to the shared
@@ -75,9 +90,10 @@ std::int32_t Send(const std::string& address, const std::string& guid, const std
     const std::string& address;
     MonotonicClock monotonic;
     Outcome outcome = Outcome::kNotSent;
+    platform::TlsFailure tls = platform::TlsFailure::kNone;
     ~Ending() {
       try {
-        LogChange(reachability.End(ticket, address, outcome, monotonic()), address);
+        LogChange(reachability.End(ticket, address, outcome, monotonic()), address, tls);
       } catch (...) {
         // The log line is lost; the state is already updated.
       }
@@ -86,9 +102,11 @@ std::int32_t Send(const std::string& address, const std::string& guid, const std
 
   soap::InfoWarnClient client;
   client.SetUrl(address.c_str());
+  client.SetCertPin(CertPinFor(address));
   const std::int32_t answer = client.ReportInfoWarn(guid.c_str(), when.c_str(), memos.c_str(), eventType);
   ending.outcome = OutcomeOf(client.contact());
   if (note) note->diagnosis = client.diagnosis();
+  ending.tls = client.tls_failure();
   return answer;
 }
 

@@ -23,8 +23,7 @@ class HttpClient::Source final : public ReplySource {
   explicit Source(HttpClient& client) : client_(client) {}
   bool Receive(char* buffer, std::size_t capacity, std::size_t& received) override {
     received = 0;
-    return client_.ArmSocket(client_.timeout_ms_) &&
-           client_.socket_->Receive(buffer, capacity, received);
+    return client_.ArmSocket(client_.timeout_ms_) && client_.Receive(buffer, capacity, received);
   }
 
  private:
@@ -38,7 +37,8 @@ std::size_t HttpBodyStream::Read(void* buffer, std::size_t size) {
   return count;
 }
 
-HttpClient::HttpClient() : socket_(std::make_unique<platform::Socket>()) {}
+HttpClient::HttpClient()
+    : socket_(std::make_unique<platform::Socket>()), tls_(std::make_unique<platform::TlsStream>()) {}
 HttpClient::~HttpClient() = default;
 
 bool HttpClient::OpenBodyStream(HttpBodyStream& stream) const {
@@ -49,15 +49,44 @@ bool HttpClient::OpenBodyStream(HttpBodyStream& stream) const {
 }
 
 void HttpClient::CloseConnection() {
+  tls_->Close();
   socket_->Close();
   connected_host_.clear();
   connected_port_ = 0;
+  connected_secure_ = false;
 }
 
-// Reuses an open connection only when it goes to the same host and port.
-bool HttpClient::EnsureConnected() {
+bool HttpClient::Receive(char* buffer, std::size_t capacity, std::size_t& received) {
+  if (connected_secure_) return tls_->Receive(buffer, capacity, received);
+  return socket_->Receive(buffer, capacity, received);
+}
+
+bool HttpClient::Send(std::span<const platform::Socket::ConstBuffer> parts, std::size_t& sent) {
+  if (connected_secure_) return tls_->Send(parts, sent);
+  return socket_->Send(parts, sent);
+}
+
+// The handshake as a whole waits no longer than a connection may, and never
+// past the deadline.
+bool HttpClient::StartTls(const HttpRequestOptions& options) {
+  std::uint32_t wait_ms = platform::Socket::kConnectTimeoutMs;
+  if (!CutToDeadline(wait_ms)) {
+    tls_failure_ = platform::TlsFailure::kHandshakeFailed;
+    return false;
+  }
+  if (tls_->Handshake(*socket_, url_.host_name, options.tls_pin, wait_ms)) return true;
+  tls_failure_ = tls_->failure();
+  if (deadline_ && std::chrono::steady_clock::now() >= *deadline_) expired_ = true;
+  return false;
+}
+
+// Reuses an open connection only when it goes to the same host and port,
+// with or without TLS as before.
+bool HttpClient::EnsureConnected(const HttpRequestOptions& options) {
+  const bool secure = url_.scheme_number == kSchemeHttps;
   if (socket_->connected()) {
-    if (connected_host_ == url_.host_name && connected_port_ == url_.port) return true;
+    if (connected_host_ == url_.host_name && connected_port_ == url_.port && connected_secure_ == secure)
+      return true;
     CloseConnection();
   }
   // Resolution counts against the deadline like every other wait.
@@ -70,7 +99,13 @@ bool HttpClient::EnsureConnected() {
   failure_ = HttpFailure::kConnect;
   if (!ArmSocket(platform::Socket::kConnectTimeoutMs) || !socket_->Connect(address, socket_->timeout_ms()))
     return false;
+  if (secure && !StartTls(options)) {
+    CloseConnection();
+    failure_ = HttpFailure::kTls;
+    return false;
+  }
   failure_ = HttpFailure::kNone;
+  connected_secure_ = secure;
   connected_host_ = url_.host_name;
   connected_port_ = url_.port;
   return true;
@@ -81,17 +116,17 @@ bool HttpClient::SendRequest(const std::string& head, std::string_view body, con
   std::size_t sent = 0;
   if ((options.flags & kHttpSendBodyInBlocks) == 0) {
     const std::array<platform::Socket::ConstBuffer, 2> parts{{{head.data(), head.size()}, {body.data(), body.size()}}};
-    if (!ArmSocket(timeout_ms_) || !socket_->Send(std::span(parts.data(), body.empty() ? 1 : 2), sent))
+    if (!ArmSocket(timeout_ms_) || !Send(std::span(parts.data(), body.empty() ? 1 : 2), sent))
       return false;
     return sent == head.size() + body.size();
   }
   const platform::Socket::ConstBuffer head_part{head.data(), head.size()};
-  if (!ArmSocket(timeout_ms_) || !socket_->Send(std::span(&head_part, 1), sent)) return false;
+  if (!ArmSocket(timeout_ms_) || !Send(std::span(&head_part, 1), sent)) return false;
   total += sent;
   const std::size_t block = options.send_block == 0 ? 4096 : options.send_block;
   for (std::size_t offset = 0; offset < body.size() && total == head.size() + offset; offset += block) {
     const platform::Socket::ConstBuffer part{body.data() + offset, std::min(block, body.size() - offset)};
-    if (!ArmSocket(timeout_ms_) || !socket_->Send(std::span(&part, 1), sent)) return false;
+    if (!ArmSocket(timeout_ms_) || !Send(std::span(&part, 1), sent)) return false;
     total += sent;
   }
   return total == head.size() + body.size();
@@ -161,10 +196,11 @@ bool HttpClient::Perform(const Url& url, const HttpRequestOptions* options) {
   wait_cut_by_deadline_ = false;
   failure_ = HttpFailure::kNone;
   deadline_.reset();
+  tls_failure_ = platform::TlsFailure::kNone;
   if (opts.deadline_ms != 0)
     deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(opts.deadline_ms);
 
-  if (url.scheme_number != kSchemeHttp || url.host_name.empty()) {
+  if ((url.scheme_number != kSchemeHttp && url.scheme_number != kSchemeHttps) || url.host_name.empty()) {
     failure_ = HttpFailure::kUrl;
     return false;
   }
@@ -172,7 +208,7 @@ bool HttpClient::Perform(const Url& url, const HttpRequestOptions* options) {
   if (url_.path.empty()) url_.path = "/";
   if (url_.port == 0) url_.port = opts.port;
 
-  if (!EnsureConnected()) return false;
+  if (!EnsureConnected(opts)) return false;
   if (!SendRequest(BuildRequestHead(url_, opts, opts.body.size()), opts.body, opts)) {
     CloseConnection();
     failure_ = HttpFailure::kSend;
@@ -215,7 +251,8 @@ bool HttpClient::FollowRedirect(const HttpRequestOptions& options, int redirects
   while (!reference.empty() && (reference.back() == ' ' || reference.back() == '\t')) reference.remove_suffix(1);
   Url target;
   if (!ResolveUrl(url_, reference, target)) return false;
-  if (target.scheme_number != kSchemeHttp || target.host_name.empty()) return false;
+  // An https exchange never continues in cleartext (nor the other way).
+  if (target.scheme_number != url_.scheme_number || target.host_name.empty()) return false;
   if (target.path.empty()) target.path = "/";
   if (target.port == 0) target.port = options.port;
   // Only the configured server may answer: a reply from anywhere else would
@@ -225,7 +262,7 @@ bool HttpClient::FollowRedirect(const HttpRequestOptions& options, int redirects
 
   reply_.Clear();
   url_ = std::move(target);
-  if (!EnsureConnected()) return false;
+  if (!EnsureConnected(options)) return false;
   // The body goes again with the head that announces it: a head with a
   // Content-Length and no body would leave the server waiting.
   if (!SendRequest(BuildRequestHead(url_, options, options.body.size(), false), options.body, options)) {

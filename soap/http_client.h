@@ -1,7 +1,8 @@
 #pragma once
 // A small HTTP/1.1 client: one request at a time over a connection it keeps
 // open between requests (unless the server says "Connection: close" or a
-// request fails). No proxy, no authentication, no TLS.
+// request fails). An "https" URL runs the same exchange inside TLS
+// (platform/tls_stream.h). No proxy, no authentication.
 //
 //   HttpClient client;
 //   HttpRequestOptions options;  options.method = "POST"; ...
@@ -17,13 +18,10 @@
 #include <string>
 #include <string_view>
 
+#include "platform/tls_stream.h"
 #include "soap/http_reply.h"
 #include "soap/http_request.h"
 #include "soap/url.h"
-
-namespace torvane::platform {
-class Socket;
-}
 
 namespace torvane::soap {
 
@@ -41,6 +39,7 @@ enum class HttpFailure {
   kUrl,          // not an http URL with a host: nothing was sent
   kResolve,      // the host name did not resolve
   kConnect,      // no connection (refused, unreachable or timed out)
+  kTls,          // https: the TLS handshake or the server's check failed
   kSend,         // the request could not be sent in full
   kReply,        // no reply, or one that broke off or is malformed
   kStatus,       // a reply whose status is refused
@@ -70,7 +69,7 @@ class HttpClient {
   HttpClient& operator=(const HttpClient&) = delete;
 
   // Sends one request and reads its reply. Returns false when the URL is not
-  // "http" with a host, the connection or a send fails, the reply cannot be
+  // "http" or "https" with a host, the TLS handshake or its checks fail, the connection or a send fails, the reply cannot be
   // read, or its status is refused (anything but 200-206, 304, 305 and
   // followed redirects), or the options' deadline passes first (the reply
   // then counts as not read: status() is -1). `options` may be null for
@@ -84,6 +83,8 @@ class HttpClient {
   HttpFailure failure() const { return failure_; }
   // The URL the last reply came from (after redirects).
   const Url& current_url() const { return url_; }
+  // Why the last request's TLS connection was refused (kNone otherwise).
+  platform::TlsFailure tls_failure() const { return tls_failure_; }
 
   // Prepares a stream over the reply body; false when the body is empty.
   bool OpenBodyStream(HttpBodyStream& stream) const;
@@ -91,7 +92,10 @@ class HttpClient {
  private:
   class Source;
   bool Perform(const Url& url, const HttpRequestOptions* options);
-  bool EnsureConnected();
+  bool EnsureConnected(const HttpRequestOptions& options);
+  bool StartTls(const HttpRequestOptions& options);
+  bool Receive(char* buffer, std::size_t capacity, std::size_t& received);
+  bool Send(std::span<const platform::Socket::ConstBuffer> parts, std::size_t& sent);
   bool SendRequest(const std::string& head, std::string_view body, const HttpRequestOptions& options);
   bool ReadAndProcess(const HttpRequestOptions& options, int redirects_left);
   bool FollowRedirect(const HttpRequestOptions& options, int redirects_left);
@@ -105,8 +109,11 @@ class HttpClient {
   bool Expired();
 
   std::unique_ptr<platform::Socket> socket_;
+  std::unique_ptr<platform::TlsStream> tls_;  // the session of an https connection
   std::string connected_host_;  // where the open connection goes
   std::uint16_t connected_port_ = 0;
+  bool connected_secure_ = false;
+  platform::TlsFailure tls_failure_ = platform::TlsFailure::kNone;
   Url url_;
   HttpReply reply_;
   ReadResult read_result_ = ReadResult::kOk;

@@ -2,9 +2,11 @@
 // What the caller asks of one request, and the request head built from it.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/tls_stream.h"
 #include "soap/url.h"
 
 namespace torvane::soap {
@@ -26,6 +28,9 @@ struct HttpRequestOptions {
   std::size_t send_block = 4096;
   std::size_t read_block = 4096;
   std::uint16_t port = 80;          // used when the URL has port 0
+  // https only: the server's key must have this SHA-256 (its certificate's
+  // SubjectPublicKeyInfo) instead of a chain to a trusted root.
+  std::optional<platform::TlsPin> tls_pin;
 };
 
 // The request head, byte for byte:

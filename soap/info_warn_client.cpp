@@ -19,12 +19,19 @@ SoapValue AnsiText(const char* text) {
 
 }  // namespace
 
+void InfoWarnClient::SetCertPin(std::string_view pin) {
+  pin_.reset();
+  if (pin.empty()) return;
+  pin_ = platform::ParseTlsPin(pin).value_or(platform::TlsPin{});
+}
+
 void SetInfoWarnDeadlineForTests(std::uint32_t ms) { g_deadline_ms.store(ms); }
 
 std::int32_t InfoWarnClient::ReportInfoWarn(const char* guid, const char* when, const char* memos,
                                             std::int32_t logType) {
   contact_ = ServerContact::kNone;
   diagnosis_ = InfoWarnDiagnosis{};
+  tls_failure_ = platform::TlsFailure::kNone;
   try {
     SoapProxy proxy(DeduRazivorOperations(), kServiceUrl);
     // The configured URL always replaces the built-in endpoint; if it does
@@ -33,6 +40,7 @@ std::int32_t InfoWarnClient::ReportInfoWarn(const char* guid, const char* when, 
       diagnosis_.address = url_.empty() ? InfoWarnDiagnosis::Address::kEmpty : InfoWarnDiagnosis::Address::kUnparsable;
     const std::uint32_t deadline = g_deadline_ms.load();
     proxy.set_deadline_ms(deadline != 0 ? deadline : kInfoWarnDeadlineMs);
+    proxy.set_tls_pin(pin_);
 
     const auto& op = DeduRazivorOperations()[kInfoWarn];
     ParamRecord record(op.record_size);
@@ -49,6 +57,8 @@ std::int32_t InfoWarnClient::ReportInfoWarn(const char* guid, const char* when, 
     diagnosis_.read = proxy.http().last_read_result();
     diagnosis_.status = proxy.http().status();
     if (proxy.error() == SoapClientError::kFault) diagnosis_.fault = proxy.fault();
+    tls_failure_ = proxy.tls_failure();
+    diagnosis_.tls = tls_failure_;
     if (!called) return kInfoWarnFailed;
     const SoapValue& answer = record[kInfoWarnReturn];
     if (answer.kind != SoapValue::Kind::kSigned) return kInfoWarnFailed;

@@ -1,9 +1,12 @@
 #pragma once
 // The holder through which the event reporter makes one infoWarn call.
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/com_apartment.h"
+#include "platform/tls_stream.h"
 #include "soap/soap_proxy.h"
 
 namespace torvane::soap {
@@ -31,6 +34,7 @@ struct InfoWarnDiagnosis {
   SoapFault fault;               // error kFault: the server's fault
   bool answered = false;         // an infoWarnReturn number was read
   std::int64_t answer = 0;       // that number, whole
+  platform::TlsFailure tls = platform::TlsFailure::kNone;  // https: why TLS refused the server
 };
 
 class InfoWarnClient {
@@ -41,6 +45,10 @@ class InfoWarnClient {
 
   // Stores the endpoint URL text; null stores the empty text.
   void SetUrl(const char* url) { url_ = url ? url : ""; }
+  // The configured pin text for https endpoints ("" for none). A pin that
+  // cannot be read matches no key: the server is refused, never left to the
+  // trusted roots.
+  void SetCertPin(std::string_view pin);
 
   // One complete infoWarn exchange with a fresh proxy and connection. Texts
   // are in the thread's ANSI code page; a null text goes out as nil.
@@ -54,12 +62,16 @@ class InfoWarnClient {
   // (zero, non-zero, fault or HTTP error), kNone when nothing was sent.
   ServerContact contact() const { return contact_; }
   const InfoWarnDiagnosis& diagnosis() const { return diagnosis_; }
+  // Why the last exchange's TLS connection was refused (kNone otherwise).
+  platform::TlsFailure tls_failure() const { return tls_failure_; }
 
  private:
   platform::ComApartment apartment_;
   std::string url_;
   ServerContact contact_ = ServerContact::kNone;
   InfoWarnDiagnosis diagnosis_;
+  std::optional<platform::TlsPin> pin_;
+  platform::TlsFailure tls_failure_ = platform::TlsFailure::kNone;
 };
 
 }  // namespace torvane::soap

@@ -60,10 +60,13 @@ bool SoapProxy::Exchange(const OperationDescriptor& op, ParamRecord& record) {
   options.content_type = kContentType;
   options.body = request_;
   options.port = url_.port;
-  // The transport refuses anything but an http URL with a host before any
-  // traffic; only a request that went out can tell about the server.
-  const bool sendable = url_.scheme_number == kSchemeHttp && !url_.host_name.empty();
+  // The transport refuses anything but an http or https URL with a host
+  // before any traffic; only a request that went out can tell about the
+  // server.
+  const bool sendable =
+      (url_.scheme_number == kSchemeHttp || url_.scheme_number == kSchemeHttps) && !url_.host_name.empty();
   options.deadline_ms = deadline_ms_;
+  options.tls_pin = tls_pin_;
   const bool exchanged = http_.PerformRequest(url_, &options);
   const int status = http_.status();
   if (sendable) contact_ = status == -1 ? ServerContact::kNoAnswer : ServerContact::kAnswered;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -55,9 +56,13 @@ class SoapProxy {
   // Bounds each call's whole exchange; 0 (the default) leaves only the
   // per-wait time-outs.
   void set_deadline_ms(std::uint32_t ms) { deadline_ms_ = ms; }
+  // For https endpoints: the pinned key that replaces the trusted roots.
+  void set_tls_pin(const std::optional<platform::TlsPin>& pin) { tls_pin_ = pin; }
 
   SoapClientError error() const { return error_; }
   ServerContact contact() const { return contact_; }
+  // Why the last call's TLS connection was refused (kNone otherwise).
+  platform::TlsFailure tls_failure() const { return http_.tls_failure(); }
   const SoapFault& fault() const { return fault_; }
   // The HTTP side of the last call, for diagnostics.
   const HttpClient& http() const { return http_; }
@@ -76,6 +81,7 @@ class SoapProxy {
   SoapClientError error_ = SoapClientError::kNone;
   ServerContact contact_ = ServerContact::kNone;
   std::uint32_t deadline_ms_ = 0;
+  std::optional<platform::TlsPin> tls_pin_;
 };
 
 }  // namespace torvane::soap

@@ -22,6 +22,7 @@ WINE32_RETRY_SECONDS=${TORVANE_WINE32_RETRY_SECONDS:-86400}
 native_packages=(
   build-essential cmake ninja-build pkg-config python3 git
   libssl-dev libexpat1-dev libgtest-dev googletest libbenchmark-dev libcurl4-openssl-dev
+  openssl
 )
 full_packages=(
   dpkg-dev clang libclang-rt-14-dev libfuzzer-14-dev
@@ -29,7 +30,7 @@ full_packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
   wine wine64 xvfb xauth
   fonts-wqy-microhei fonts-wine imagemagick
-  locales openssl osslsigncode
+  locales osslsigncode
 )
 wine32=wine32:i386
 

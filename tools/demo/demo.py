@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """A first run of the shipped library, end to end, on this machine.
 
-    demo.py BUILD_DIR [--remove]
+    demo.py BUILD_DIR [--https] [--remove]
 
 Starts the stand-in management server on loopback, lays out a host directory
 as a deployment does (the library, the stand-in secure-disk library, the
@@ -12,6 +12,10 @@ played by the scripted UI. A file is written on the unlocked disk. Then it
 prints what the user saw, what the server received and the operation log,
 and says where everything is (kept for a look afterwards, unless --remove).
 Everything it started is stopped.
+
+With --https the server speaks TLS with a certificate from a CA made for
+the run, which no machine trusts: the library is given its key's pin
+(WebCertPin) and the events go encrypted.
 """
 import os
 import shutil
@@ -65,8 +69,10 @@ def describe(line):
 
 
 def main():
-    if len(sys.argv) not in (2, 3) or sys.argv[2:] not in ([], ["--remove"]):
+    options = sys.argv[2:]
+    if len(sys.argv) < 2 or any(o not in ("--https", "--remove") for o in options):
         sys.exit(__doc__)
+    https = "--https" in options
     build = os.path.abspath(sys.argv[1])
     start = time.time()
     work = tempfile.mkdtemp(prefix="torvane-demo-")
@@ -81,11 +87,13 @@ def main():
     sim = os.path.join(work, "disks.sim")
     stage.write_sim(sim, {})
 
-    server = stage.Server(os.path.join(work, "server"))
+    server = stage.Server(os.path.join(work, "server"), https=https)
     run = None
     ok = False
     try:
-        stage.write_config(host_dir, server.url)
+        stage.write_config(host_dir, server.url, pin=server.pin)
+        if https:
+            print("the server speaks https; kolMera2.ini pins its key: WebCertPin=%s" % server.pin)
         env = dict(os.environ, SELVIK_SIM=sim, TORVANE_STATE_DIR=os.path.join(work, "state"))
         run = HostRun(os.path.join(host_dir, "torvane-host"), ["--timestamps", "--drive", "e=" + mount], env)
         print("torvane-host run: the library is loaded and DoWork runs its device watch window")
@@ -138,7 +146,7 @@ def main():
     print("  the disk (drive e:): %s; the stand-in's calls: %s.calls" % (mount, sim))
     print("\n%s in %.1f s; nothing left running." % (
         "A classified disk admitted end to end" if ok else "The run did not complete", time.time() - start))
-    if sys.argv[2:] == ["--remove"]:
+    if "--remove" in options:
         shutil.rmtree(work, ignore_errors=True)
     return 0 if ok else 1
 

@@ -30,9 +30,19 @@ DISK_F = dict(DISK_E, serial="00AB77C01D2E3F40", pid="1667", password="word5678"
 class Server:
     """dedu_server.py on a free loopback port, recording every call."""
 
-    def __init__(self, folder, extra=()):
+    def __init__(self, folder, extra=(), https=False):
+        """`https`: serves TLS with a certificate from a throwaway CA made in
+        `folder`; `pin` is then its key's pin for WebCertPin."""
         self.folder = folder
         os.makedirs(folder, exist_ok=True)
+        self.pin = None
+        if https:
+            sys.path.insert(0, os.path.join(ROOT, "tools", "server"))
+            import tls_certs
+            tls_certs.make_ca(folder)
+            chain, key = tls_certs.make_leaf(folder, "server", "DNS:localhost,IP:127.0.0.1")
+            self.pin = tls_certs.spki_pin(os.path.join(folder, "server.pem"))
+            extra = list(extra) + ["--tls-cert", chain, "--tls-key", key]
         self.record = os.path.join(folder, "calls.jsonl")
         self._read = 0  # bytes of the record already read into _texts
         self._texts = []
@@ -49,7 +59,7 @@ class Server:
             time.sleep(0.05)
         with open(port_file) as f:
             self.port = int(f.read())
-        self.url = "http://127.0.0.1:%d%s" % (self.port, SERVICE_PATH)
+        self.url = "%s://127.0.0.1:%d%s" % ("https" if https else "http", self.port, SERVICE_PATH)
 
     def texts(self):
         """The event texts received so far, in order. Only the whole lines
@@ -86,13 +96,16 @@ def write_ini(path, values):
         f.write(text.encode("gbk"))
 
 
-def write_config(host_dir, web_address, audit=1):
+def write_config(host_dir, web_address, audit=1, pin=None):
     write_ini(os.path.join(host_dir, "KOLMERA.cfg"),
               {"UfileAudit": audit, "GenericUDisk": 1, "User": "张三"})
     write_ini(os.path.join(host_dir, "id.cfg"),
               {"General": 0, "UNITID": "0123456789ABCDEF0123456789ABCDEF", "FIELDID": "0006",
                "UID": "WS-0042"})
-    write_ini(os.path.join(host_dir, "kolMera2.ini"), {"reg": 1, "WebAddress": web_address})
+    settings = {"reg": 1, "WebAddress": web_address}
+    if pin:
+        settings["WebCertPin"] = pin
+    write_ini(os.path.join(host_dir, "kolMera2.ini"), settings)
 
 
 def write_sim(path, drives):

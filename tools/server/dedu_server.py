@@ -17,13 +17,18 @@ read again for every request, so a test can change it between calls:
 A request to FOREIGN_PATH plays another server that takes every event
 (answer 0), whatever the mode: where a redirect must never lead.
 
+With --tls-cert and --tls-key it serves https (TLS 1.2 or later) with that
+certificate chain and key instead of http.
+
 Usage: dedu_server.py [--host 127.0.0.1] [--port 0] [--port-file F]
                       [--record F.jsonl] [--mode-file F] [--mode "answer 0"]
+                      [--tls-cert CHAIN.pem --tls-key KEY.pem]
 """
 import argparse
 import json
 import os
 import socket
+import ssl
 import sys
 import threading
 import time
@@ -173,6 +178,54 @@ class Handler(BaseHTTPRequestHandler):
             self.send(500, FAULT.format(code="Server", text="unknown mode " + kind))
 
 
+class TlsServer(ThreadingHTTPServer):
+    """Each accepted connection is wrapped in TLS; the handshake runs in the
+    connection's own thread, so a client that stalls holds up nobody."""
+
+    def __init__(self, address, handler, context):
+        self.context = context
+        super().__init__(address, handler)
+
+    def finish_request(self, request, client_address):
+        request.settimeout(30)
+        try:
+            tls = self.context.wrap_socket(request, server_side=True)
+        except (OSError, ssl.SSLError):
+            return
+        try:
+            self.RequestHandlerClass(tls, client_address, self)
+        finally:
+            try:
+                tls.close()
+            except OSError:
+                pass
+
+
+def tls_context(cert, key):
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.minimum_version = ssl.TLSVersion.TLSv1_2
+    context.load_cert_chain(cert, key)
+    return context
+
+
+def make_server(host="127.0.0.1", port=0, record=None, mode_file=None, mode="answer 0",
+                verbose=False, tls_cert=None, tls_key=None, context=None):
+    """A stand-in server bound to (host, port), not yet serving; https with
+    the given certificate or TLS context."""
+    if tls_cert:
+        context = tls_context(tls_cert, tls_key)
+    if context:
+        server = TlsServer((host, port), Handler, context)
+    else:
+        server = ThreadingHTTPServer((host, port), Handler)
+    server.daemon_threads = True
+    server.record = record
+    server.mode_file = mode_file
+    server.default_mode = mode
+    server.verbose = verbose
+    return server
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--host", default="127.0.0.1")
@@ -182,23 +235,24 @@ def main():
     ap.add_argument("--mode-file")
     ap.add_argument("--mode", default="answer 0")
     ap.add_argument("--verbose", action="store_true")
+    ap.add_argument("--tls-cert", help="serve https with this PEM chain (leaf first)")
+    ap.add_argument("--tls-key", help="the PEM private key of --tls-cert")
     args = ap.parse_args()
     if args.host not in ("127.0.0.1", "localhost", "::1"):
         sys.exit("dedu_server: serves loopback only")
+    if bool(args.tls_cert) != bool(args.tls_key):
+        sys.exit("dedu_server: --tls-cert and --tls-key go together")
 
-    server = ThreadingHTTPServer((args.host, args.port), Handler)
-    server.daemon_threads = True
-    server.record = args.record
-    server.mode_file = args.mode_file
-    server.default_mode = args.mode
-    server.verbose = args.verbose
+    server = make_server(args.host, args.port, args.record, args.mode_file, args.mode,
+                         args.verbose, args.tls_cert, args.tls_key)
     port = server.server_address[1]
     if args.port_file:
         tmp = args.port_file + ".tmp"
         with open(tmp, "w") as f:
             f.write("%d\n" % port)
         os.replace(tmp, args.port_file)
-    print("dedu_server: http://%s:%d%s" % (args.host, port, SERVICE_PATH), flush=True)
+    scheme = "https" if args.tls_cert else "http"
+    print("dedu_server: %s://%s:%d%s" % (scheme, args.host, port, SERVICE_PATH), flush=True)
     try:
         server.serve_forever()
     except KeyboardInterrupt:
