@@ -3,7 +3,8 @@
 values themselves as the library reads them: over a folder such as a
 support engineer meets, with a KOLMERA.cfg whose section and one key are
 spelt in another case and whose User an editor saved as UTF-8, no id.cfg,
-and the registration file named in capitals.
+and the registration file named in capitals; and a KOLMERA.cfg an editor
+saved as UTF-8 with a byte order mark before its section.
 
     check_host_config.py HOST [EMULATOR...]
 """
@@ -59,6 +60,14 @@ def main():
         elif len(registration) != 1 or "the folder has KOLMERA2.INI, whose name differs in case" not in \
                 registration[0] or "kolMera2.ini reg=0" not in out:
             faults.append("kolMera2.ini: %r" % registration)
+    with tempfile.TemporaryDirectory(prefix="torvane-config-bom-") as tmp:
+        with open(os.path.join(tmp, "KOLMERA.cfg"), "wb") as f:
+            f.write("\ufeff[KOLMERA]\r\nUfileAudit=1\r\nUser=张三\r\n".encode("utf-8"))
+        folder = "Z:" + tmp.replace("/", "\\") if emulator else tmp
+        p = subprocess.run(emulator + [host, "config", "--dir", folder], capture_output=True, timeout=120)
+        bom = p.stdout.decode("utf-8", errors="replace").replace("\r\n", "\n").splitlines()
+        if not any(row.startswith("KOLMERA.cfg: starts with a UTF-8 byte order mark") for row in bom):
+            faults.append("the byte order mark is not noted: %r" % bom)
     for f in faults:
         print("FAULT:", f)
     if faults:

@@ -37,6 +37,9 @@ File Locate(const std::string& directory, const char* name) {
     if (!f.origin.otherName.empty())
       PrintLine(std::string(name) + ": named " + PathToAnsi(f.origin.otherName) + " in the folder; the suite writes " +
            name);
+    if (StartsWithUtf8Bom(f.bytes))
+      PrintLine(std::string(name) + ": starts with a UTF-8 byte order mark (saved as UTF-8?); the suite's files are " +
+                "GBK without one");
   } else if (f.origin.planted) {
     PrintLine(std::string(name) + ": " + path + " is not a plain file (a link, folder or pipe) and is not read: " +
               "every value of " + name + " is the default");

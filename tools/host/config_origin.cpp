@@ -90,6 +90,8 @@ std::string ReadConfigFile(const std::string& path) {
   return bytes;
 }
 
+bool StartsWithUtf8Bom(const std::string& file) { return file.rfind("\xEF\xBB\xBF", 0) == 0; }
+
 KeyOrigin LocateKey(const std::string& file, const char* section, const char* key) {
   KeyOrigin origin;
   std::string_view rest(file);

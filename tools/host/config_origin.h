@@ -29,6 +29,11 @@ KeyOrigin LocateKey(const std::string& file, const char* section, const char* ke
 // The file's bytes; empty when it cannot be read.
 std::string ReadConfigFile(const std::string& path);
 
+// The file begins with a UTF-8 byte order mark (an editor saved it as
+// UTF-8): its first line, usually the section, is then not the section the
+// Linux build looks for.
+bool StartsWithUtf8Bom(const std::string& file);
+
 // Notes on a text value's encoding: empty when it reads as GBK text.
 std::optional<std::string> EncodingNote(const std::string& value);
 
