@@ -23,7 +23,8 @@ bool VolumeAnswers(char letter) {
   // insert a disk; here it only answers no.
   DWORD previous = 0;
   const bool quiet = ::SetThreadErrorMode(SEM_FAILCRITICALERRORS, &previous) != 0;
-  const bool answers = ::GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, nullptr, nullptr, 0) != 0;
+  const DWORD attributes = ::GetFileAttributesW(root);
+  const bool answers = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   if (quiet) ::SetThreadErrorMode(previous, nullptr);
   return answers;
 }
