@@ -76,13 +76,17 @@ void CDeviceMsgDlg::DriveRemoved(const platform::DeviceChange& change) {
   std::string upper = driveList_;
   std::transform(upper.begin(), upper.end(), upper.begin(),
                  [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; });
-  // A volume's removal names its drives: they are gone even while the system's
-  // drive list, which can lag the broadcast, still shows them. Left marked, the
-  // next disk put in at that letter would never be handled.
+  // The system's drive list can still show a drive when its volume's removal
+  // arrives (Wine refreshes it at most once a second): a drive the removal
+  // names is gone when its volume no longer answers. One that still answers
+  // is present, so a removal any process can post for a disk still in place
+  // re-arms nothing.
   const bool volume = change.hasHeader && change.deviceType == platform::kDbtDevtypVolume;
-  const std::uint32_t gone = volume ? change.unitMask : 0;
+  const std::uint32_t named = volume ? change.unitMask : 0;
   for (int i = 0; i < kDriveCount; ++i) {
-    if (upper.empty() || upper.find(static_cast<char>('A' + i)) == std::string::npos || (gone & (1u << i))) {
+    const char letter = static_cast<char>('A' + i);
+    const bool listed = !upper.empty() && upper.find(letter) != std::string::npos;
+    if (!listed || ((named & (1u << i)) && !services_->VolumeAnswers(letter))) {
       state_->slots[static_cast<std::size_t>(i)].handled.store(0);
     }
   }

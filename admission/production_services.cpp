@@ -62,6 +62,7 @@ class ProductionServices final : public AdmissionServices {
   bool DismountVolume(char letter) override { return platform::DismountVolume(letter); }
   void StartProgram(const std::string& program) override { platform::StartProgram(program); }
   std::string LogicalDriveStrings() override { return platform::LogicalDriveStrings(); }
+  bool VolumeAnswers(char letter) override { return platform::VolumeAnswers(letter); }
 
   bool StartThread(std::function<void()> body) override {
     ++g_threadsRunning;

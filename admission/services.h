@@ -49,6 +49,8 @@ class AdmissionServices {
 
   // What GetLogicalDriveStringsA gives: roots like "E:\" each ended by NUL.
   virtual std::string LogicalDriveStrings() = 0;
+  // Whether drive `letter`'s volume answers now (platform/volume.h).
+  virtual bool VolumeAnswers(char letter) = 0;
 
   // Runs `body` on a new thread that nobody waits for; false when no thread
   // could be started.

@@ -8,4 +8,10 @@ namespace torvane::platform {
 
 bool DismountVolume(char letter);
 
+// True when drive `letter` holds a volume that answers now: its root is a
+// folder that can be looked at. Windows: with the system's "insert a disk"
+// boxes off for the calling thread (a drive without its medium answers no).
+// POSIX: the letter's mapped folder exists as a folder.
+bool VolumeAnswers(char letter);
+
 }  // namespace torvane::platform

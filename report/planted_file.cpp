@@ -6,8 +6,11 @@
 namespace torvane::report {
 
 bool RefusePlanted(const char* what, const std::string& path) {
-  if (!platform::PlantedAt(path)) return false;
-  WriteOperationLog(std::string("Error:") + what + " refused, not a regular file: " + path + "\n");
+  const platform::Planted planted = platform::WhatIsPlanted(path);
+  if (planted == platform::Planted::kNothing) return false;
+  const char* why = planted == platform::Planted::kSeveralNames ? " refused, more than one link: "
+                                                                : " refused, not a regular file: ";
+  WriteOperationLog(std::string("Error:") + what + why + path + "\n");
   return true;
 }
 

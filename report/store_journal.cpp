@@ -80,8 +80,14 @@ bool WriteStoreJournal(const std::string& storePath, std::uint64_t oldSize,
   }
   PutLe(note, Checksum(note), 4);
   const std::string path = StoreJournalPath(storePath);
-  auto file = platform::File::Open(path, platform::File::Mode::kReadWriteAlways);
-  if (!file) return false;
+  // Made afresh and exclusively: whatever was planted under the name since
+  // the last append removed its note is refused, never written through.
+  platform::RemoveFile(path);
+  auto file = platform::File::Open(path, platform::File::Mode::kCreateNew);
+  if (!file) {
+    RefusePlanted("Store journal", path);
+    return false;
+  }
   const auto io = file->WriteAt(0, note);
   return io.ok && io.bytes == note.size() && file->Truncate(note.size()) && file->Sync();
 }

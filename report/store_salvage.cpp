@@ -9,22 +9,15 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
-struct MessageEnd {
-  std::size_t end = npos;  // just after the message's last ","
-  std::size_t padding = 0;
-};
-
-// The last valid padding found at a block boundary after a ",".
-MessageEnd PaddedEnd(std::string_view plain) {
-  for (std::size_t end = plain.size(); end >= kStoreBlock; end -= kStoreBlock) {
-    const auto pad = static_cast<unsigned char>(plain[end - 1]);
-    if (pad == 0 || pad > kStoreBlock || end - pad == 0) continue;
-    bool valid = plain[end - pad - 1] == ',';
-    for (std::size_t i = end - pad; valid && i < end; ++i)
-      valid = static_cast<unsigned char>(plain[i]) == pad;
-    if (valid) return {end - pad, pad};
-  }
-  return {};
+// The length of the valid padding that ends at block boundary `end` just
+// after a ",", or 0 when there is none.
+std::size_t PaddingAt(std::string_view plain, std::size_t end) {
+  if (end < kStoreBlock || end > plain.size() || end % kStoreBlock != 0) return 0;
+  const auto pad = static_cast<unsigned char>(plain[end - 1]);
+  if (pad == 0 || pad > kStoreBlock || end - pad == 0 || plain[end - pad - 1] != ',') return 0;
+  for (std::size_t i = end - pad; i < end; ++i)
+    if (static_cast<unsigned char>(plain[i]) != pad) return 0;
+  return pad;
 }
 
 // The first record start at or after `from`: the message start or just
@@ -72,9 +65,11 @@ SalvagedStore SalvageWarningStore(std::string_view fileBytes) {
   std::string plain;
   if (whole == 0 || StoreCipher().Decrypt(fileBytes.substr(0, whole), plain, 0) != 0) return salvaged;
 
-  const MessageEnd padded = PaddedEnd(plain);
-  const std::string_view message =
-      std::string_view(plain).substr(0, padded.end == npos ? plain.size() : padded.end);
+  // The message's intact end can only be in the last whole block: a record's
+  // text may hold a "," and padding-like bytes at an earlier boundary, and
+  // taking those for the end would hide every record after them.
+  std::size_t padding = PaddingAt(plain, plain.size());
+  const std::string_view message = std::string_view(plain).substr(0, plain.size() - padding);
   std::size_t unread = 0;  // start of the stretch not yet kept
   for (std::size_t start = NextStart(message, 0); start != npos;) {
     const std::size_t following = NextStart(message, start + 1);
@@ -88,11 +83,23 @@ SalvagedStore SalvageWarningStore(std::string_view fileBytes) {
     }
     start = following;
   }
-  salvaged.lost += RecordsIn(message.substr(unread));
+  bool toTheEnd = padding != 0 && unread == message.size() && salvaged.records != 0;
+  if (padding == 0 && salvaged.records != 0 && unread < message.size()) {
+    // Whole blocks added after an intact end (a copy rounded up to a sector):
+    // valid padding directly after the last kept record, and no record
+    // starting anywhere after it. Text inside a record cannot fake this, as
+    // the padding must follow a record's end.
+    const std::size_t boundary = (unread / kStoreBlock + 1) * kStoreBlock;
+    const std::size_t pad = PaddingAt(plain, boundary);
+    if (pad == boundary - unread && NextStart(message, unread) == npos) {
+      padding = pad;
+      toTheEnd = true;
+    }
+  }
+  if (!toTheEnd) salvaged.lost += RecordsIn(message.substr(unread));
   // Bytes read: those of the kept records, and the padding when the records
   // run to the message's intact end.
-  const bool toTheEnd = padded.end != npos && unread == message.size() && salvaged.records != 0;
-  salvaged.unreadable = fileBytes.size() - salvaged.plaintext.size() - (toTheEnd ? padded.padding : 0);
+  salvaged.unreadable = fileBytes.size() - salvaged.plaintext.size() - (toTheEnd ? padding : 0);
   return salvaged;
 }
 

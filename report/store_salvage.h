@@ -22,9 +22,11 @@ struct SalvagedStore {
 // the terminator "|type|," that the next record's header (or the message's
 // end) follows, so its text may hold "|", "," and control bytes; when its
 // text holds debris of a header (damage across a record boundary) it ends
-// at its first terminator instead, or is lost. The message ends where an
-// intact end (a "," and valid padding at a block boundary) is found; failing
-// that, with the last whole block.
+// at its first terminator instead, or is lost. The message ends at an intact
+// end (a "," and valid padding) in the last whole block; failing that, with
+// the last whole block, where bytes after valid padding that directly
+// follows the last kept record, with no record starting after it, are taken
+// as added after the end rather than as lost records.
 SalvagedStore SalvageWarningStore(std::string_view fileBytes);
 
 }  // namespace torvane::report

@@ -170,8 +170,12 @@ int SalvageAndAppend(const std::string& storePath, std::string_view record) {
   const std::string salvage = SalvagePath(storePath);
   platform::RemoveFile(salvage);
   {
-    auto out = File::Open(salvage, File::Mode::kReadWriteAlways);
-    if (!out) return -1;
+    // Made exclusively: nothing planted since the removal is written through.
+    auto out = File::Open(salvage, File::Mode::kCreateNew);
+    if (!out) {
+      RefusePlanted("Store salvage", salvage);
+      return -1;
+    }
     const auto io = out->WriteAt(0, cipher);
     if (!io.ok || io.bytes != cipher.size() || !out->Truncate(cipher.size()) || !out->Sync()) {
       out.reset();

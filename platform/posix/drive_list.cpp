@@ -1,7 +1,5 @@
-#include <sys/stat.h>
-
 #include "platform/drive_list.h"
-#include "platform/drive_map.h"
+#include "platform/volume.h"
 
 namespace torvane::platform {
 
@@ -10,9 +8,7 @@ namespace torvane::platform {
 std::string LogicalDriveStrings() {
   std::string list;
   for (char c = 'A'; c <= 'Z'; ++c) {
-    const auto root = DriveRoot(c);
-    struct stat st {};
-    if (root && ::stat(root->c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (VolumeAnswers(c)) {
       list += c;
       list += ":\\";
       list += '\0';

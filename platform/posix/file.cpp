@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "platform/file.h"
 #include "platform/posix/safe_file.h"
@@ -27,7 +28,9 @@ File::~File() = default;
 // a FIFO planted under the name (OpenRegularFile).
 std::optional<File> File::Open(const std::string& path, Mode mode) {
   if (path.empty()) return std::nullopt;
-  const int flags = mode == Mode::kReadShared ? O_RDONLY : (O_RDWR | O_CREAT);
+  const int flags = mode == Mode::kReadShared       ? O_RDONLY
+                    : mode == Mode::kReadWriteAlways ? (O_RDWR | O_CREAT)
+                                                     : (O_RDWR | O_CREAT | O_EXCL);
   const int fd = OpenRegularFile(path, flags, 0644);
   if (fd < 0) return std::nullopt;
   auto handle = std::make_unique<Handle>(fd);
@@ -81,15 +84,23 @@ bool FileExists(const std::string& path) {
   return !path.empty() && ::stat(path.c_str(), &st) == 0;
 }
 
-bool PlantedAt(const std::string& path) {
+Planted WhatIsPlanted(const std::string& path) {
   struct stat st {};
-  return !path.empty() && ::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+  if (path.empty() || ::lstat(path.c_str(), &st) != 0) return Planted::kNothing;
+  if (!S_ISREG(st.st_mode)) return Planted::kNotARegularFile;
+  return st.st_nlink > 1 ? Planted::kSeveralNames : Planted::kNothing;
 }
 
-bool RemoveFile(const std::string& path) { return !path.empty() && ::unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+  return !path.empty() && FileOpAllowed(FileOp::kRemove, path) && ::unlink(path.c_str()) == 0;
+}
 
 bool RenameFile(const std::string& from, const std::string& to) {
-  // A hard link refuses an existing target; then the old name goes.
+  // One step that refuses an existing target. Where the file system cannot
+  // do that, a hard link refuses it instead, then the old name goes; a crash
+  // between the two leaves the file with two names, which a writer refuses.
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
   if (::link(from.c_str(), to.c_str()) == 0) return ::unlink(from.c_str()) == 0;
   if (errno == EEXIST || FileExists(to)) return false;
   return ::rename(from.c_str(), to.c_str()) == 0;

@@ -20,6 +20,12 @@ int OpenRegularFile(const std::string& path, int flags, mode_t mode) {
     errno = EINVAL;
     return -1;
   }
+  // Checked on the open file, so a name swapped since cannot slip past.
+  if ((flags & O_ACCMODE) != O_RDONLY && st.st_nlink != 1) {
+    ::close(fd);
+    errno = EMLINK;
+    return -1;
+  }
   const int status = ::fcntl(fd, F_GETFL);
   if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
     const int err = errno;

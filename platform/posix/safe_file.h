@@ -11,8 +11,9 @@ namespace torvane::platform {
 // open() for a regular file: a symbolic link as the last component is not
 // followed (O_NOFOLLOW), and a FIFO or device is refused without blocking
 // (opened with O_NONBLOCK, checked with fstat, then O_NONBLOCK is cleared).
-// O_CLOEXEC is added. -1 with errno set on failure (ELOOP for a link, EINVAL
-// for anything but a regular file).
+// O_CLOEXEC is added. Opened for writing, the file must have one name only
+// (st_nlink 1). -1 with errno set on failure (ELOOP for a link, EINVAL for
+// anything but a regular file, EMLINK for a file with other names).
 int OpenRegularFile(const std::string& path, int flags, mode_t mode);
 
 // Creates `dir` and every missing folder above it with mode 0700, so that

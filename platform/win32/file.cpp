@@ -28,11 +28,12 @@ constexpr std::size_t kChunk = 0x40000000;
 constexpr DWORD kNotAFile =
     FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
 
-// A file on a disk that is no reparse point (a link opened as itself).
-bool RegularFile(HANDLE h) {
+// A file on a disk that is no reparse point (a link opened as itself); to
+// be written, with no other name (hard link) than the one it was opened by.
+bool RegularFile(HANDLE h, bool forWriting) {
   BY_HANDLE_FILE_INFORMATION info{};
   return ::GetFileType(h) == FILE_TYPE_DISK && ::GetFileInformationByHandle(h, &info) &&
-         (info.dwFileAttributes & kNotAFile) == 0;
+         (info.dwFileAttributes & kNotAFile) == 0 && (!forWriting || info.nNumberOfLinks == 1);
 }
 
 }  // namespace
@@ -47,14 +48,14 @@ std::optional<File> File::Open(const std::string& path, Mode mode) {
   // A reparse point under the name is opened as itself, never followed, and
   // then refused.
   constexpr DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
-  HANDLE h = mode == Mode::kReadShared
-                 ? ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, flags, nullptr)
-                 : ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                 OPEN_ALWAYS, flags, nullptr);
+  const bool reading = mode == Mode::kReadShared;
+  HANDLE h = reading ? ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, flags, nullptr)
+                     : ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                     mode == Mode::kCreateNew ? CREATE_NEW : OPEN_ALWAYS, flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) return std::nullopt;
   auto handle = std::make_unique<Handle>(h);
-  if (!RegularFile(h)) return std::nullopt;
+  if (!RegularFile(h, !reading)) return std::nullopt;
   handle->path = path;
   return File(std::move(handle));
 }
@@ -111,13 +112,23 @@ bool FileExists(const std::string& path) {
   return !path.empty() && ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool PlantedAt(const std::string& path) {
+Planted WhatIsPlanted(const std::string& path) {
   const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & kNotAFile) != 0;
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Planted::kNothing;
+  if ((attributes & kNotAFile) != 0) return Planted::kNotARegularFile;
+  // Asking for attributes only conflicts with nobody's sharing.
+  HANDLE h = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return Planted::kNothing;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool several = ::GetFileInformationByHandle(h, &info) && info.nNumberOfLinks > 1;
+  ::CloseHandle(h);
+  return several ? Planted::kSeveralNames : Planted::kNothing;
 }
 
 bool RemoveFile(const std::string& path) {
-  return !path.empty() && ::DeleteFileA(path.c_str()) != 0;
+  return !path.empty() && FileOpAllowed(FileOp::kRemove, path) && ::DeleteFileA(path.c_str()) != 0;
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {

@@ -91,16 +91,38 @@ TEST_F(DeviceWatchTest, RemovalUnwatchesTheLowestDriveAndReArmsDrivesThatAreGone
 }
 
 // The system's drive list can still show a pulled disk when its removal
-// arrives; the removal's own drive mask re-arms the letter all the same.
+// arrives; the letter is re-armed all the same, since its volume no longer
+// answers.
 TEST_F(DeviceWatchTest, AVolumeRemovalReArmsItsDrivesWhileTheListStillShowsThem) {
   Configure({.general = 1});
   Start("", "call mark\nremove e\ncall plug\narrive\n");
   services_->drives = std::string("C:\\\0E:\\\0\0", 9);
+  services_->silent = "E";
   services_->ui->SetHook("mark", [&] { Slot('e').handled = 1; });
   services_->ui->SetHook("plug", [&] { std::ofstream(sim_->path(), std::ios::app) << Disk('e', true); });
   RunWindow();
   const auto t = services_->Transcript();
   EXPECT_EQ(std::count(t.begin(), t.end(), "dialog 8001 open"), 1) << "the disk put in at E is handled";
+}
+
+// Any process on the desktop can post a removal. One naming a classified
+// disk that is still in place, outside the reinsert window, brings neither a
+// second password dialog nor a second authorized use.
+TEST_F(DeviceWatchTest, AForgedRemovalOfAPresentDiskReArmsNothing) {
+  constexpr char kUnit[] = "00112233445566778899AABBCCDDEEFF";
+  Configure({.unitId = kUnit});
+  const std::string unlock = "dialog 8001\ntype 8001 pass1234\npress 1\n";
+  Start(std::string("[drive e]\nvid = 0951\npid = 1666\nserial = SN-e\nclassified = 1\nowner = Owner\n"
+                    "password = pass1234\nauth = ") + kUnit + " 1 3 0 0\n",
+        unlock + "call later\nremove e\narrive\n" + unlock);
+  services_->drives = std::string("C:\\\0E:\\\0\0", 9);
+  services_->ui->SetStepWait(std::chrono::milliseconds(1000));
+  services_->ui->SetHook("later", [&] { services_->now += 3600; });
+  RunWindow();
+  const auto t = services_->Transcript();
+  EXPECT_EQ(std::count(t.begin(), t.end(), "dialog 8001 open"), 1);
+  EXPECT_EQ(Slot('e').handled.load(), 1);
+  EXPECT_EQ(sim_->Value("drive e", "auth"), std::string(kUnit) + " 1 2 0 0x00000000") << "one use, the first";
 }
 
 TEST_F(DeviceWatchTest, RemovalClearsFlagsButDoesNotUnwatchWhileSuspendedOrNotAuditing) {

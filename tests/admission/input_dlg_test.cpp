@@ -145,12 +145,13 @@ TEST_F(InputDlgTest, AnotherDiskAtTheLetterIsRefused) {
 }
 
 // A swap seen by the change-password dialog ends the password dialog too:
-// both were opened for the first disk.
+// both were opened for the first disk. Left open, it would take the other
+// disk's password and tell the swap a second time.
 TEST_F(InputDlgTest, SwapSeenWhileChangingThePasswordEndsTheDialog) {
   Start(kDiskE + "[spare e]\nvid = 0951\npid = 1666\nserial = SN-B\nclassified = 1\nowner = B\n"
                  "password = bbbb1234\n",
         "press 8000\ndialog 8002\ncall swap\ntype 8002 bbbb1234\ntype 8003 newpass9\n"
-        "type 8004 newpass9\npress 1\n");
+        "type 8004 newpass9\npress 1\ntype 8001 bbbb1234\npress 1\n");
   services_->ui->SetHook("swap", [this] { sim_->Swap('e'); });
   EXPECT_EQ(Run(), platform::kIdCancel);
   EXPECT_THAT(services_->Reports(),

@@ -19,6 +19,7 @@
 #include "config/host_directory.h"
 #include "platform/file.h"
 #include "platform/named_flag.h"
+#include "platform/profile.h"
 #include "platform/registry.h"
 #include "report/operation_log.h"
 #include "report/store_journal.h"
@@ -132,6 +133,23 @@ TEST_F(PlantedFiles, ConfigurationFilesAreReadOnlyAsRegularFiles) {
   const fs::path identity = elsewhere_.Write("id.cfg", "[KOLMERA]\nUID=elsewhere\n");
   fs::create_symlink(identity, host_.path() / config::kIdentityFile);
   EXPECT_EQ(config::ReadUid(), "");
+}
+
+// The profile reader itself refuses them too, not only the configuration's
+// check before it: a file swapped for a link or FIFO after that check still
+// yields the defaults, at once.
+TEST_F(PlantedFiles, ProfileReaderRefusesLinksAndFifos) {
+  const fs::path real = elsewhere_.Write("real.ini", "[S]\nK=linked\nN=7\n");
+  const fs::path link = host_.path() / "link.ini";
+  fs::create_symlink(real, link);
+  EXPECT_EQ(ProfileString("S", "K", "default", 64, link.string()), "default");
+  EXPECT_EQ(ProfileInt("S", "N", 3, link.string()), 3);
+  const fs::path fifo = Fifo("fifo.ini");
+  ReturnsPromptly(fifo, [&] {
+    EXPECT_EQ(ProfileString("S", "K", "default", 64, fifo.string()), "default");
+    EXPECT_EQ(ProfileInt("S", "N", 3, fifo.string()), 3);
+  });
+  EXPECT_EQ(ProfileString("S", "K", "default", 64, real.string()), "linked") << "a regular file is read";
 }
 
 // A link planted as the salvaged store, with the store itself gone (as after

@@ -78,8 +78,9 @@ int Hold() {
   }
   std::printf("held\n");
   std::fflush(stdout);
+  // Held until a line or the end of input comes, whichever is first.
   char line[16];
-  (void)std::fgets(line, sizeof line, stdin);
+  if (std::fgets(line, sizeof line, stdin) == nullptr) std::clearerr(stdin);
   flag->Release();
   std::printf("released\n");
   std::fflush(stdout);

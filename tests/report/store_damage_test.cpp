@@ -129,14 +129,14 @@ TEST_F(StoreDamageTest, ForeignFileYieldsNoRecords) {
 
 // The test observer of the file layer: records every write, truncation and
 // sync of the store's files, and fails the one numbered `fail` (counting
-// from 0), or all of them for -2. The operation log is left alone so that
-// the test can read what was logged.
+// from 0), or all of them for -2. The operation log and removals are left
+// alone so that the test can read what was logged.
 struct Recorder {
   static inline std::vector<std::pair<platform::FileOp, std::string>> ops;
   static inline int fail = -1;
   static bool Observe(platform::FileOp op, const std::string& path) {
     const std::string name = fs::path(path).filename().string();
-    if (name == "usboperror.log") return true;
+    if (name == "usboperror.log" || op == platform::FileOp::kRemove) return true;
     const int index = static_cast<int>(ops.size());
     ops.emplace_back(op, name);
     return index != fail && fail != -2;

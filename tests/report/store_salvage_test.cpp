@@ -2,6 +2,8 @@
 // kept, before and after the damage, whatever bytes its text holds.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,13 +28,21 @@ struct Sample {
   std::string bytes;
 };
 
-Sample MakeStore(int n, int oddAt = -1) {
+// Every caller passes type 2, but the store takes any 32-bit type.
+constexpr std::int32_t kTypes[] = {2, -1, 0, 2147483647, 2, -2147483647 - 1, 17};
+
+// n records, the one at oddAt with kOddSerial in its text; the one at
+// crafted, if any, with `craftedText`.
+Sample MakeStore(int n, int oddAt = -1, int crafted = -1, const std::string& craftedText = "") {
   Sample store;
   for (int i = 0; i < n; ++i) {
     const std::string text =
-        i == oddAt ? "serial " + kOddSerial : "event " + std::to_string(i) + std::string(static_cast<std::size_t>(i % 5), 'x');
-    store.records.push_back(
-        UndeliveredRecord("WS-" + std::to_string(i % 3), "2026-01-02 03:04:05", text, 2) + ",");
+        i == crafted ? craftedText
+        : i == oddAt ? "serial " + kOddSerial
+                     : "event " + std::to_string(i) + std::string(static_cast<std::size_t>(i % 5), 'x');
+    store.records.push_back(UndeliveredRecord("WS-" + std::to_string(i % 3), "2026-01-02 03:04:05", text,
+                                              kTypes[static_cast<std::size_t>(i) % std::size(kTypes)]) +
+                            ",");
     store.plain += store.records.back();
   }
   EXPECT_EQ(StoreCipher().Encrypt(store.plain, store.bytes), 0);
@@ -128,6 +138,29 @@ TEST(StoreSalvageTest, DamageInTwoPlacesKeepsWhatLiesBetweenAndAfter) {
   EXPECT_EQ(salvaged.plaintext, kept);
   EXPECT_EQ(salvaged.records, store.records.size() - lost);
   EXPECT_NE(salvaged.plaintext.find(kOddSerial), std::string::npos);
+}
+
+// Raw disk bytes reach a record's text: there a "|2|," and padding-like
+// bytes at a block boundary look like the store's end. With the real end
+// damaged, the records after that text are still kept, and the one the
+// damage reached is counted lost.
+TEST(StoreSalvageTest, TextThatLooksLikeTheEndHidesNoLaterRecord) {
+  const std::size_t before = MakeStore(3).plain.size();
+  const std::size_t textAt = before + std::string("WS-0|2026-01-02 03:04:05|").size();
+  std::string text = "serial ";
+  while ((textAt + text.size() + 4 + 12) % kStoreBlock != 0) text += 'A';
+  text += "|2|," + std::string(12, '\x0c');
+  const Sample store = MakeStore(12, -1, 3, text + "tail");
+  ASSERT_EQ(store.plain.substr(textAt, text.size()), text);
+  std::string bytes = store.bytes;
+  const auto damage = Flip(bytes, bytes.size() - 6);
+  const auto [kept, lost] = Untouched(store, damage);
+  ASSERT_EQ(lost, 1u);
+  const SalvagedStore salvaged = SalvageWarningStore(bytes);
+  EXPECT_EQ(salvaged.plaintext, kept);
+  EXPECT_EQ(salvaged.records, 11u);
+  EXPECT_EQ(salvaged.lost, 1u);
+  EXPECT_EQ(salvaged.unreadable, bytes.size() - kept.size());
 }
 
 // A plaintext of whole blocks ends in a whole block of padding, which

@@ -49,6 +49,7 @@ class RealServices final : public admission::AdmissionServices {
   bool DismountVolume(char letter) override { return platform::DismountVolume(letter); }
   void StartProgram(const std::string& commandLine) override { platform::StartProgram(commandLine); }
   std::string LogicalDriveStrings() override { return {}; }
+  bool VolumeAnswers(char letter) override { return platform::VolumeAnswers(letter); }
   bool StartThread(std::function<void()>) override { return false; }
 
   std::vector<std::wstring> Reports() const { return Get(reports_); }

@@ -73,6 +73,11 @@ std::string FakeServices::LogicalDriveStrings() {
   return drives;
 }
 
+bool FakeServices::VolumeAnswers(char letter) {
+  std::lock_guard<std::mutex> hold(mu_);
+  return silent.find(letter) == std::string::npos;
+}
+
 bool FakeServices::StartThread(std::function<void()> body) {
   std::lock_guard<std::mutex> hold(mu_);
   threads_.emplace_back(std::move(body));

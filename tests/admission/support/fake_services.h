@@ -31,6 +31,7 @@ class FakeServices final : public admission::AdmissionServices {
   bool DismountVolume(char letter) override;
   void StartProgram(const std::string& program) override;
   std::string LogicalDriveStrings() override;
+  bool VolumeAnswers(char letter) override;
   bool StartThread(std::function<void()> body) override;
 
   void JoinThreads();
@@ -50,6 +51,7 @@ class FakeServices final : public admission::AdmissionServices {
   std::unique_ptr<platform::ScriptedUi> ui;
   std::atomic<std::int64_t> now{1'700'000'000};
   std::string drives;  // what LogicalDriveStrings answers
+  std::string silent;  // upper-case letters whose volume no longer answers
   std::atomic<int> badEventTypes{0};
   // Runs after a dismount is recorded (the disk was just opened).
   std::function<void(char)> onDismount;
