@@ -2,6 +2,7 @@
 
 #include "platform/deadline.h"
 #include "platform/stop_request.h"
+#include "platform/win32/console_control.h"
 
 namespace torvane::platform::stop_request {
 namespace {
@@ -17,21 +18,6 @@ HANDLE g_event = nullptr;
 // itself (which ends this wait with it).
 constexpr DWORD kCloseGraceMs = 4500;
 
-BOOL WINAPI OnConsoleControl(DWORD type) {
-  switch (type) {
-    case CTRL_C_EVENT:
-    case CTRL_BREAK_EVENT:
-      ::SetEvent(g_event);
-      return TRUE;
-    case CTRL_CLOSE_EVENT:
-      ::SetEvent(g_event);
-      ::Sleep(kCloseGraceMs);
-      return TRUE;
-    default:
-      return FALSE;
-  }
-}
-
 }  // namespace
 
 bool Install(std::string* error) {
@@ -41,7 +27,7 @@ bool Install(std::string* error) {
     if (error) *error = "stop event: error " + std::to_string(::GetLastError());
     return false;
   }
-  if (!::SetConsoleCtrlHandler(OnConsoleControl, TRUE)) {
+  if (!::SetConsoleCtrlHandler(win32::OnConsoleControl, TRUE)) {
     if (error) *error = "console control handler: error " + std::to_string(::GetLastError());
     return false;
   }
@@ -71,3 +57,22 @@ bool Wait(std::optional<std::chrono::milliseconds> limit) {
 }
 
 }  // namespace torvane::platform::stop_request
+
+namespace torvane::platform::win32 {
+
+BOOL WINAPI OnConsoleControl(DWORD type) {
+  switch (type) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      stop_request::Request();
+      return TRUE;
+    case CTRL_CLOSE_EVENT:
+      stop_request::Request();
+      ::Sleep(stop_request::kCloseGraceMs);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace torvane::platform::win32
