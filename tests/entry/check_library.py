@@ -23,7 +23,7 @@ from pe_image import PeImage  # noqa: E402
 SYSTEM_DLLS = {
     "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "msvcrt.dll", "ws2_32.dll",
     "ole32.dll", "oleaut32.dll", "shell32.dll", "comctl32.dll", "crypt32.dll", "bcrypt.dll",
-    "ntdll.dll", "rpcrt4.dll", "version.dll", "api-ms-win-crt-runtime-l1-1-0.dll",
+    "ntdll.dll", "rpcrt4.dll", "version.dll", "secur32.dll", "api-ms-win-crt-runtime-l1-1-0.dll",
 }
 
 
