@@ -8,19 +8,14 @@
 // record each.
 //
 // The server is a plain blocking socket loop: bench harness code, native only.
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cstring>
 #include <string>
-#include <thread>
 
+#include "loopback_server.h"
 #include "soap/http_client.h"
 #include "tls_loopback_server.h"
 
@@ -30,72 +25,14 @@ const std::string kReply = "HTTP/1.1 200 OK\r\nContent-Type: text/xml; charset=u
                            std::string(200, 'r');
 
 // Answers every request on a connection with kReply until the peer closes.
-class LoopbackServer {
- public:
-  LoopbackServer() {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const int one = 1;
-    ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener_, 128) != 0)
-      std::abort();
-    socklen_t length = sizeof address;
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this] { Serve(); });
-  }
-  ~LoopbackServer() {
-    stop_ = true;
-    ::shutdown(listener_, SHUT_RDWR);
-    thread_.join();
-    ::close(listener_);
-  }
-  int port() const { return port_; }
-
- private:
-  void Serve() {
-    while (!stop_) {
-      const int fd = ::accept(listener_, nullptr, nullptr);
-      if (fd < 0) continue;
-      const int one = 1;
-      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-      Answer(fd);
-      ::close(fd);
-    }
-  }
-  static void Answer(int fd) {
-    std::string pending;
-    char buffer[8192];
-    for (;;) {
-      std::size_t head_end;
-      while ((head_end = pending.find("\r\n\r\n")) == std::string::npos) {
-        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0) return;
-        pending.append(buffer, static_cast<std::size_t>(n));
-      }
-      std::size_t length = 0;
-      if (const std::size_t at = pending.find("Content-Length: "); at != std::string::npos && at < head_end)
-        length = std::stoul(pending.substr(at + 16));
-      while (pending.size() < head_end + 4 + length) {
-        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0) return;
-        pending.append(buffer, static_cast<std::size_t>(n));
-      }
-      pending.erase(0, head_end + 4 + length);
-      if (::send(fd, kReply.data(), kReply.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(kReply.size())) return;
-    }
-  }
-
-  int listener_ = -1;
-  int port_ = 0;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
-
-LoopbackServer& Server() {
-  static LoopbackServer server;
+LoopbackListener& Server() {
+  static LoopbackListener server([](int fd) {
+    AnswerEachRequest([fd](char* buffer, std::size_t size) { return ::recv(fd, buffer, size, 0); },
+                      [fd](const std::string& text) {
+                        return ::send(fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
+                      },
+                      kReply);
+  });
   return server;
 }
 

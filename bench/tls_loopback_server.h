@@ -4,126 +4,84 @@
 // file the clients trust), one blocking thread that completes each
 // handshake and answers every request on the connection with `reply` until
 // the peer closes. Bench harness code, native only.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <optional>
 #include <string>
-#include <thread>
+
+#include "loopback_server.h"
 
 class TlsLoopbackServer {
  public:
   TlsLoopbackServer(std::string reply, std::string cert_path) : reply_(std::move(reply)), cert_path_(std::move(cert_path)) {
-    key_ = EVP_EC_gen("P-256");
-    cert_ = X509_new();
-    X509_set_version(cert_, 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(cert_), 1);
-    X509_gmtime_adj(X509_getm_notBefore(cert_), -3600);
-    X509_gmtime_adj(X509_getm_notAfter(cert_), 86400);
-    X509_set_pubkey(cert_, key_);
-    X509_NAME* name = X509_get_subject_name(cert_);
+    key_.reset(EVP_EC_gen("P-256"));
+    cert_.reset(X509_new());
+    X509* cert = cert_.get();
+    X509_set_version(cert, 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
+    X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
+    X509_gmtime_adj(X509_getm_notAfter(cert), 86400);
+    X509_set_pubkey(cert, key_.get());
+    X509_NAME* name = X509_get_subject_name(cert);
     X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("bench"), -1, -1, 0);
-    X509_set_issuer_name(cert_, name);
+    X509_set_issuer_name(cert, name);
     X509V3_CTX v3;
     X509V3_set_ctx_nodb(&v3);
-    X509V3_set_ctx(&v3, cert_, cert_, nullptr, nullptr, 0);
+    X509V3_set_ctx(&v3, cert, cert, nullptr, nullptr, 0);
     for (const char* ext : {"subjectAltName=IP:127.0.0.1", "basicConstraints=critical,CA:TRUE"}) {
       const std::string text(ext);
       const auto eq = text.find('=');
       X509_EXTENSION* e = X509V3_EXT_conf(nullptr, &v3, text.substr(0, eq).c_str(), text.substr(eq + 1).c_str());
-      X509_add_ext(cert_, e, -1);
+      X509_add_ext(cert, e, -1);
       X509_EXTENSION_free(e);
     }
-    if (X509_sign(cert_, key_, EVP_sha256()) == 0) std::abort();
+    if (X509_sign(cert, key_.get(), EVP_sha256()) == 0) std::abort();
     if (FILE* f = std::fopen(cert_path_.c_str(), "w")) {
-      PEM_write_X509(f, cert_);
+      PEM_write_X509(f, cert);
       std::fclose(f);
     }
-    ctx_ = SSL_CTX_new(TLS_server_method());
-    SSL_CTX_use_certificate(ctx_, cert_);
-    SSL_CTX_use_PrivateKey(ctx_, key_);
-    SSL_CTX_set_session_cache_mode(ctx_, SSL_SESS_CACHE_OFF);
-    SSL_CTX_set_num_tickets(ctx_, 0);
-
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const int one = 1;
-    ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener_, 128) != 0)
-      std::abort();
-    socklen_t length = sizeof address;
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this] { Serve(); });
+    ctx_.reset(SSL_CTX_new(TLS_server_method()));
+    SSL_CTX_use_certificate(ctx_.get(), cert);
+    SSL_CTX_use_PrivateKey(ctx_.get(), key_.get());
+    SSL_CTX_set_session_cache_mode(ctx_.get(), SSL_SESS_CACHE_OFF);
+    SSL_CTX_set_num_tickets(ctx_.get(), 0);
+    listener_.emplace([this](int fd) { Serve(fd); });
   }
   ~TlsLoopbackServer() {
-    stop_ = true;
-    ::shutdown(listener_, SHUT_RDWR);
-    thread_.join();
-    ::close(listener_);
-    SSL_CTX_free(ctx_);
-    X509_free(cert_);
-    EVP_PKEY_free(key_);
+    listener_.reset();  // its thread uses the context: stopped first
     std::remove(cert_path_.c_str());
   }
-  int port() const { return port_; }
+  int port() const { return listener_->port(); }
 
  private:
-  void Serve() {
-    while (!stop_) {
-      const int fd = ::accept(listener_, nullptr, nullptr);
-      if (fd < 0) continue;
-      const int one = 1;
-      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-      SSL* ssl = SSL_new(ctx_);
-      SSL_set_fd(ssl, fd);
-      if (SSL_accept(ssl) == 1) Answer(ssl);
-      SSL_free(ssl);
-      ::close(fd);
-    }
-  }
-  void Answer(SSL* ssl) {
-    std::string pending;
-    char buffer[8192];
-    for (;;) {
-      std::size_t head_end;
-      while ((head_end = pending.find("\r\n\r\n")) == std::string::npos) {
-        const int n = SSL_read(ssl, buffer, sizeof buffer);
-        if (n <= 0) return;
-        pending.append(buffer, static_cast<std::size_t>(n));
-      }
-      std::size_t length = 0;
-      if (const std::size_t at = pending.find("Content-Length: "); at != std::string::npos && at < head_end)
-        length = std::stoul(pending.substr(at + 16));
-      while (pending.size() < head_end + 4 + length) {
-        const int n = SSL_read(ssl, buffer, sizeof buffer);
-        if (n <= 0) return;
-        pending.append(buffer, static_cast<std::size_t>(n));
-      }
-      pending.erase(0, head_end + 4 + length);
-      if (SSL_write(ssl, reply_.data(), static_cast<int>(reply_.size())) != static_cast<int>(reply_.size())) return;
-    }
+  template <class T, void (*Free)(T*)>
+  struct Freer {
+    void operator()(T* p) const { Free(p); }
+  };
+
+  void Serve(int fd) {
+    const std::unique_ptr<SSL, Freer<SSL, SSL_free>> ssl(SSL_new(ctx_.get()));
+    SSL_set_fd(ssl.get(), fd);
+    if (SSL_accept(ssl.get()) != 1) return;
+    AnswerEachRequest([&](char* buffer, std::size_t size) { return SSL_read(ssl.get(), buffer, static_cast<int>(size)); },
+                      [&](const std::string& text) {
+                        return SSL_write(ssl.get(), text.data(), static_cast<int>(text.size())) ==
+                               static_cast<int>(text.size());
+                      },
+                      reply_);
   }
 
   std::string reply_;
   std::string cert_path_;
-  EVP_PKEY* key_ = nullptr;
-  X509* cert_ = nullptr;
-  SSL_CTX* ctx_ = nullptr;
-  int listener_ = -1;
-  int port_ = 0;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
+  std::unique_ptr<EVP_PKEY, Freer<EVP_PKEY, EVP_PKEY_free>> key_;
+  std::unique_ptr<X509, Freer<X509, X509_free>> cert_;
+  std::unique_ptr<SSL_CTX, Freer<SSL_CTX, SSL_CTX_free>> ctx_;
+  std::optional<LoopbackListener> listener_;
 };
