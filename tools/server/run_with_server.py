@@ -26,8 +26,9 @@ WINE = os.environ.get("TORVANE_WINE") or os.path.join(
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
-def main():
-    argv = sys.argv[1:]
+def program_and_emulator(argv, usage):
+    """[--emulator CMD] -- PROGRAM [ARGS...]: the command and the emulator it
+    runs under (Wine for a Windows program when none is given)."""
     emulator = []
     while argv and argv[0] != "--":
         if argv[0] == "--emulator" and len(argv) > 1:
@@ -35,13 +36,18 @@ def main():
                 emulator = argv[1].split(";")
             argv = argv[2:]
         else:
-            sys.exit("usage: run_with_server.py [--emulator CMD] -- PROGRAM [ARGS...]")
+            sys.exit(usage)
     command = argv[1:]
     if not command:
-        sys.exit("usage: run_with_server.py [--emulator CMD] -- PROGRAM [ARGS...]")
-
+        sys.exit(usage)
     if not emulator and command[0].lower().endswith(".exe") and os.name != "nt":
         emulator = [WINE]
+    return command, emulator
+
+
+def main():
+    command, emulator = program_and_emulator(
+        sys.argv[1:], "usage: run_with_server.py [--emulator CMD] -- PROGRAM [ARGS...]")
 
     folder = tempfile.mkdtemp(prefix="torvane-server-")
     port_file = os.path.join(folder, "port")

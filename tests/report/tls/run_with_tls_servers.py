@@ -38,13 +38,12 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "tools", "server"))
 import dedu_server  # noqa: E402
+from run_with_server import program_and_emulator  # noqa: E402
 import tls_certs  # noqa: E402
 import warnings  # noqa: E402
 
 # The TLS 1.0 server is the point of one test.
 warnings.filterwarnings("ignore", category=DeprecationWarning)
-
-WINE = os.environ.get("TORVANE_WINE") or os.path.join(ROOT, "scripts", "wine-exec")
 
 
 def make_certificates(folder):
@@ -153,20 +152,7 @@ def cut(conn, context):
 
 
 def main():
-    argv = sys.argv[1:]
-    emulator = []
-    while argv and argv[0] != "--":
-        if argv[0] == "--emulator" and len(argv) > 1:
-            if argv[1]:
-                emulator = argv[1].split(";")
-            argv = argv[2:]
-        else:
-            sys.exit(__doc__)
-    command = argv[1:]
-    if not command:
-        sys.exit(__doc__)
-    if not emulator and command[0].lower().endswith(".exe") and os.name != "nt":
-        emulator = [WINE]
+    command, emulator = program_and_emulator(sys.argv[1:], __doc__)
 
     folder = tempfile.mkdtemp(prefix="torvane-tls-")
     try:
