@@ -41,15 +41,6 @@ class ReporterOutage : public ServerTest {
   static std::string Record(const std::string& text) {
     return "T1|2026-01-02 03:04:05|" + text + "|2|";
   }
-  std::vector<std::string> Records() const {
-    return report::SplitWarningRecords(report::ReadWarningStore(Store()));
-  }
-  std::size_t LogCount(const std::string& what) const {
-    const std::string log = Log();
-    std::size_t n = 0;
-    for (auto at = log.find(what); at != std::string::npos; at = log.find(what, at + 1)) ++n;
-    return n;
-  }
   // The server stops answering: it reads each request and closes at once.
   void BeginOutage(const std::string& first_event) {
     SetMode("close");

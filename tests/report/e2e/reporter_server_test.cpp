@@ -24,8 +24,6 @@ platform::LocalTime FixedTime() { return {2026, 1, 2, 3, 4, 5}; }
 
 class ReporterServer : public ServerTest {
  protected:
-  std::vector<std::string> Records() const { return report::SplitWarningRecords(report::ReadWarningStore(Store())); }
-
   // Reports as ReportEvent(text, 2, FixedTime) does; the result, and the
   // reason the support tools give when the server did not take the event.
   struct Noted {

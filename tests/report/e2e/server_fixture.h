@@ -11,6 +11,7 @@
 
 #include "report/report_fixture.h"
 #include "report/server_reachability.h"
+#include "report/warning_store.h"
 
 namespace torvane::test {
 
@@ -26,6 +27,18 @@ class ServerTest : public ReportTest {
     SetMode("answer 0");
     // Each test starts with a server not known to be away.
     report::ProcessServerReachability().Reset();
+  }
+
+  // The store's records, oldest first.
+  std::vector<std::string> Records() const {
+    return report::SplitWarningRecords(report::ReadWarningStore(Store()));
+  }
+  // How many times `what` stands in the operation log.
+  std::size_t LogCount(const std::string& what) const {
+    const std::string log = Log();
+    std::size_t n = 0;
+    for (auto at = log.find(what); at != std::string::npos; at = log.find(what, at + 1)) ++n;
+    return n;
   }
 
   void SetMode(const std::string& mode) const {

@@ -70,15 +70,6 @@ class ReporterTls : public ServerTest {
     if (!pin.empty()) ini += "WebCertPin=" + pin + "\r\n";
     host_.Write("kolMera2.ini", ini);
   }
-  std::vector<std::string> Records() const {
-    return report::SplitWarningRecords(report::ReadWarningStore(Store()));
-  }
-  std::size_t LogCount(const std::string& what) const {
-    const std::string log = Log();
-    std::size_t n = 0;
-    for (auto at = log.find(what); at != std::string::npos; at = log.find(what, at + 1)) ++n;
-    return n;
-  }
   std::vector<std::string> HttpCalls() const {
     std::vector<std::string> lines;
     std::ifstream in(dir_ + "/http-calls.jsonl", std::ios::binary);
